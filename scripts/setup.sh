@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing need (only those missing),
+# then configures and builds into build/. Extra arguments go to the CMake configure
+# step, for example -DSTOWLINE_SANITIZE=ON.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-httpserver-dev qt6-websockets-dev libxkbcommon-dev
+  libcurl4-openssl-dev libarchive-dev libburn-dev libisofs-dev libisoburn-dev
+  libgtest-dev
+  # test peers and tools
+  python3-pyftpdlib python3-openssl python3-aiosmtpd xorriso libarchive-tools
+  openssl curl zip unzip
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+    missing+=("$package")
+done
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+build_dir=${STOWLINE_BUILD_DIR:-build}
+cmake -S . -B "$build_dir" -G Ninja -DSTOWLINE_WERROR=ON "$@" >/dev/null
+cmake --build "$build_dir"

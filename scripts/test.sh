@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Sets up and builds from scratch where needed, then runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+# Nothing a test does may ever power off, reboot or log off this machine.
+export STOWLINE_DRY_POWER=1
+export QT_QPA_PLATFORM=offscreen
+bash scripts/setup.sh
+ctest --test-dir "${STOWLINE_BUILD_DIR:-build}" --output-on-failure -j2 --timeout 300

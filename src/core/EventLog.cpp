@@ -1,0 +1,132 @@
+#include "core/EventLog.h"
+
+#include "core/Clock.h"
+#include "core/MessageTable.h"
+#include "core/Options.h"
+#include "core/ProgramState.h"
+#include "core/TextFiles.h"
+#include "platform/Prompts.h"
+#include "platform/SoundPlayer.h"
+
+#include <QFile>
+
+#include <cstdio>
+
+namespace stowline::core {
+
+namespace {
+const QString kErrorMark = QStringLiteral("[!]");
+} // namespace
+
+EventLog::EventLog(const Folders& folders, ProgramFlags& flags, const topt& options,
+                   const MessageTable& messages, const Clock& clock,
+                   platform::SoundPlayer& sound, QObject* parent)
+    : QObject(parent), folders_(folders), flags_(flags), options_(options),
+      messages_(messages), clock_(clock), sound_(sound) {}
+
+QString EventLog::logFilePath() const { return folders_.inData(QStringLiteral("swl.log")); }
+
+QString EventLog::formatLine(const QString& message) const {
+    return QLatin1Char('[') + formatHistoryTime(clock_.now()) + QLatin1String("] ") + message;
+}
+
+bool EventLog::isErrorMessage(const QString& message) { return message.contains(kErrorMark); }
+
+void EventLog::WriteLog(const QString& message) { writeLine(message, message); }
+
+void EventLog::WritePresetLog(const QString& message) {
+    writeLine(message, currentPresetName_ + QLatin1String(": ") + message);
+}
+
+void EventLog::writeLine(const QString& message, const QString& shownMessage) {
+    const bool isError = isErrorMessage(message);
+    if (isError)
+        flags_.ErrorLogged = true;
+    if (showsList_)
+        model_.append(formatLine(shownMessage));
+    if (isError && options_.soe)
+        sound_.playAsync(options_.swf);
+    appendToFile(formatLine(shownMessage));
+    if (isError && options_.ser && sendErrorReport_) {
+        const bool sent = sendErrorReport_(formatLine(shownMessage));
+        // The result lines carry no error mark, so they never start another report.
+        WriteLog(messages_.text(sent ? u"emailreportok" : u"emailreportbad") + options_.sto);
+    }
+}
+
+void EventLog::appendToFile(const QString& line) {
+    QString reason;
+    if (appendTextLine(logFilePath(), line, &reason)) {
+        fileFailureReported_ = false;
+        return;
+    }
+    reportFileFailure(QStringLiteral("write"), reason);
+}
+
+void EventLog::reportFileFailure(const QString& what, const QString& reason) {
+    // Reported once per run of failures: a log that cannot be written must not flood
+    // the terminal, and the line itself is still in the on-screen list.
+    if (fileFailureReported_)
+        return;
+    fileFailureReported_ = true;
+    std::fprintf(stderr, "Cannot %s the event log %s: %s\n", qPrintable(what),
+                 qPrintable(logFilePath()), qPrintable(reason));
+}
+
+void EventLog::LoadFromFile() {
+    if (!QFile::exists(logFilePath()))
+        return;
+    const std::optional<QStringList> lines = readTextLines(logFilePath());
+    if (!lines) {
+        reportFileFailure(QStringLiteral("read"), QStringLiteral("unreadable"));
+        return;
+    }
+    model_.replaceAll(*lines);
+}
+
+void EventLog::TruncateLog() {
+    if (!QFile::exists(logFilePath()) || options_.lsz == 0)
+        return;
+    OperationScope operation(flags_);
+    const std::optional<QStringList> lines = readTextLines(logFilePath());
+    if (!lines) {
+        reportFileFailure(QStringLiteral("read"), QStringLiteral("unreadable"));
+        return;
+    }
+    if (lines->size() > options_.lsz) {
+        // The shortened copy replaces swl.log in one rename, so a crash at any point
+        // leaves either the old or the new log, never none.
+        const QString scratch = folders_.inData(QStringLiteral("swl.lo_"));
+        QString reason;
+        if (!writeTextLinesAtomically(scratch, lines->mid(lines->size() - options_.lsz),
+                                      &reason) ||
+            !replaceFile(scratch, logFilePath(), &reason)) {
+            QFile::remove(scratch);
+            reportFileFailure(QStringLiteral("shorten"), reason);
+            return;
+        }
+        WriteLog(formatMessage(messages_.text(u"logwasreducedtolines"), {QString::number(options_.lsz)}));
+    }
+    if (showsList_)
+        LoadFromFile();
+}
+
+void EventLog::DeleteAllRecords(platform::Prompts& prompts) {
+    if (!QFile::exists(logFilePath()))
+        return;
+    if (!prompts.askYesNo(QLatin1Char('\n') + messages_.text(u"deletelog")))
+        return;
+    OperationScope operation(flags_);
+    QFile file(logFilePath());
+    if (!file.remove()) {
+        reportFileFailure(QStringLiteral("delete"), file.errorString());
+        return;
+    }
+    model_.replaceAll({});
+}
+
+bool EventLog::ExportTo(const QString& path, QString* error) const {
+    return writeTextLinesAtomically(path, model_.lines(), error);
+}
+
+} // namespace stowline::core

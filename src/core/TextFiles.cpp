@@ -1,0 +1,100 @@
+#include "core/TextFiles.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace stowline::core {
+
+namespace {
+QByteArray joinedWithCrLf(const QStringList& lines) {
+    QByteArray bytes;
+    for (const QString& line : lines) {
+        bytes += line.toUtf8();
+        bytes += "\r\n";
+    }
+    return bytes;
+}
+
+void setError(QString* error, const QString& text) {
+    if (error)
+        *error = text;
+}
+} // namespace
+
+std::optional<QStringList> readTextLines(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    QStringList lines;
+    qsizetype start = 0;
+    while (start < bytes.size()) {
+        qsizetype end = bytes.indexOf('\n', start);
+        const qsizetype next = end < 0 ? bytes.size() : end + 1;
+        if (end < 0)
+            end = bytes.size();
+        qsizetype length = end - start;
+        if (length > 0 && bytes.at(start + length - 1) == '\r')
+            --length;
+        lines << QString::fromUtf8(bytes.constData() + start, length);
+        start = next;
+    }
+    return lines;
+}
+
+std::optional<QString> readFirstLine(const QString& path) {
+    const std::optional<QStringList> lines = readTextLines(path);
+    if (!lines || lines->isEmpty())
+        return std::nullopt;
+    return lines->first();
+}
+
+bool writeTextLinesAtomically(const QString& path, const QStringList& lines, QString* error) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        setError(error, file.errorString());
+        return false;
+    }
+    const QByteArray bytes = joinedWithCrLf(lines);
+    if (file.write(bytes) != bytes.size()) {
+        setError(error, file.errorString());
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        setError(error, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool appendTextLine(const QString& path, const QString& line, QString* error) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        setError(error, file.errorString());
+        return false;
+    }
+    const QByteArray bytes = joinedWithCrLf({line});
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        setError(error, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool replaceFile(const QString& source, const QString& target, QString* error) {
+    if (std::rename(QFile::encodeName(source).constData(),
+                    QFile::encodeName(target).constData()) != 0) {
+        setError(error, QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    return true;
+}
+
+} // namespace stowline::core

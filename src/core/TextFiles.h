@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace stowline::core {
+
+// Whole-file text access shared by every stored format: lines are written with CR LF
+// line ends, and read with CR LF or LF. Text is UTF-8 (the locale's encoding here).
+
+// All lines of the file, or nothing when it cannot be read.
+std::optional<QStringList> readTextLines(const QString& path);
+
+// The first line of the file, or nothing when it cannot be read or is empty.
+std::optional<QString> readFirstLine(const QString& path);
+
+// Replaces the file with `lines` through a new file renamed over the old one, so a
+// crash or a full disk never leaves a half-written file. On failure the old file is
+// kept and `error` (when given) says why.
+bool writeTextLinesAtomically(const QString& path, const QStringList& lines,
+                              QString* error = nullptr);
+
+// Appends one line (and CR LF), creating the file when needed.
+bool appendTextLine(const QString& path, const QString& line, QString* error = nullptr);
+
+// Moves a file onto `target`, replacing an existing target in one step.
+bool replaceFile(const QString& source, const QString& target, QString* error = nullptr);
+
+} // namespace stowline::core

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "platform/Prompts.h"
+
+#include <QStringList>
+
+namespace stowline::platform {
+
+// Records every prompt and answers questions from a queue set up by the test.
+class RecordingPrompts final : public Prompts {
+public:
+    void showMessage(const QString& text) override { messages << text; }
+    void showError(const QString& text) override { errors << text; }
+    bool askYesNo(const QString& text) override {
+        questions << text;
+        return !yesNoAnswers.isEmpty() && yesNoAnswers.takeFirst();
+    }
+    bool askText(const QString& caption, const QString&, QString& text, bool) override {
+        questions << caption;
+        if (textAnswers.isEmpty())
+            return false;
+        text = textAnswers.takeFirst();
+        return true;
+    }
+
+    QStringList messages;
+    QStringList errors;
+    QStringList questions;
+    QList<bool> yesNoAnswers;
+    QStringList textAnswers;
+};
+
+} // namespace stowline::platform

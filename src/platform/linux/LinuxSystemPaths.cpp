@@ -1,0 +1,52 @@
+#include "platform/linux/LinuxSystemPaths.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QStandardPaths>
+
+namespace stowline::platform {
+
+namespace {
+QString withoutTrailingSeparator(QString path) {
+    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    return path;
+}
+
+QString xdgFolder(const char* variable, const QString& underHome) {
+    const QString value = qEnvironmentVariable(variable);
+    if (!value.isEmpty())
+        return withoutTrailingSeparator(value);
+    return QDir::homePath() + QLatin1Char('/') + underHome;
+}
+} // namespace
+
+QString LinuxSystemPaths::programFolder() const {
+    const QString overridden = qEnvironmentVariable("STOWLINE_PROGRAM_DIR");
+    if (!overridden.isEmpty())
+        return withoutTrailingSeparator(QDir(overridden).absolutePath());
+    return withoutTrailingSeparator(QCoreApplication::applicationDirPath());
+}
+
+QString LinuxSystemPaths::temporaryFolder() const {
+    return withoutTrailingSeparator(QDir::tempPath());
+}
+
+QString LinuxSystemPaths::allUsersDataFolder() const {
+    return QStringLiteral("/var/lib/Velmora/SWL");
+}
+
+QString LinuxSystemPaths::thisUserDataFolder() const {
+    return xdgFolder("XDG_DATA_HOME", QStringLiteral(".local/share")) +
+           QStringLiteral("/Velmora/SWL");
+}
+
+QString LinuxSystemPaths::fallbackInfoFolder() const {
+    return xdgFolder("XDG_CONFIG_HOME", QStringLiteral(".config")) + QStringLiteral("/stowline");
+}
+
+QString LinuxSystemPaths::findExecutable(const QString& name) const {
+    return QStandardPaths::findExecutable(name);
+}
+
+} // namespace stowline::platform
