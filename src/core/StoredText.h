@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+namespace stowline::core {
+
+// The line scrambling of swl.opt and the preset files: a six-digit checksum and one
+// three-digit group per byte, stored in Base64. It keeps casual readers and editors out;
+// it is not encryption. Bytes are the UTF-8 form of the text.
+QString EncodeStoredText(const QString& plain);
+
+// The plain text of a stored line, or the empty text when the line is damaged (bad
+// Base64, a length not divisible by 3, a non-digit, or a checksum that does not match).
+QString DecodeStoredText(const QString& stored);
+
+} // namespace stowline::core
