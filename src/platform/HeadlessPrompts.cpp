@@ -25,4 +25,9 @@ bool HeadlessPrompts::askText(const QString& caption, const QString&, QString&, 
     return false;
 }
 
+bool HeadlessPrompts::askOpenFile(const QString& caption, QString&) {
+    print("File choice (cancelled): ", caption);
+    return false;
+}
+
 } // namespace stowline::platform

@@ -16,6 +16,7 @@ public:
     bool askYesNo(const QString& text) override;
     bool askText(const QString& caption, const QString& label, QString& text,
                  bool secret) override;
+    bool askOpenFile(const QString& caption, QString& path) override;
 
 private:
     void print(const char* kind, const QString& text);

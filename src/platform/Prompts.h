@@ -16,6 +16,8 @@ public:
     // Asks for one line of text; false when cancelled. With `secret` the input is hidden.
     virtual bool askText(const QString& caption, const QString& label, QString& text,
                          bool secret) = 0;
+    // Asks for an existing file; false when cancelled.
+    virtual bool askOpenFile(const QString& caption, QString& path) = 0;
 };
 
 } // namespace stowline::platform

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace stowline::platform {
 
@@ -18,8 +19,8 @@ public:
     virtual QString thisUserDataFolder() const = 0;
     // Folder that holds swlinfo.dat when the program folder is not writable.
     virtual QString fallbackInfoFolder() const = 0;
-    // Full path of an executable found on the search path, or empty.
-    virtual QString findExecutable(const QString& name) const = 0;
+    // Archiver programs to try, best first, when the configured one does not exist.
+    virtual QStringList archiverCandidates() const = 0;
 };
 
 } // namespace stowline::platform

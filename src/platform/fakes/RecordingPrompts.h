@@ -22,12 +22,20 @@ public:
         text = textAnswers.takeFirst();
         return true;
     }
+    bool askOpenFile(const QString& caption, QString& path) override {
+        questions << caption;
+        if (fileAnswers.isEmpty())
+            return false;
+        path = fileAnswers.takeFirst();
+        return true;
+    }
 
     QStringList messages;
     QStringList errors;
     QStringList questions;
     QList<bool> yesNoAnswers;
     QStringList textAnswers;
+    QStringList fileAnswers;
 };
 
 } // namespace stowline::platform

@@ -45,8 +45,13 @@ QString LinuxSystemPaths::fallbackInfoFolder() const {
     return xdgFolder("XDG_CONFIG_HOME", QStringLiteral(".config")) + QStringLiteral("/stowline");
 }
 
-QString LinuxSystemPaths::findExecutable(const QString& name) const {
-    return QStandardPaths::findExecutable(name);
+QStringList LinuxSystemPaths::archiverCandidates() const {
+    QStringList candidates;
+    const QString rar = QStandardPaths::findExecutable(QStringLiteral("rar"));
+    if (!rar.isEmpty())
+        candidates << rar;
+    candidates << QCoreApplication::applicationDirPath() + QStringLiteral("/stowarc");
+    return candidates;
 }
 
 } // namespace stowline::platform

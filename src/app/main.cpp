@@ -1,0 +1,85 @@
+#include "app/HeadlessAnswers.h"
+#include "core/Clock.h"
+#include "core/Program.h"
+#include "platform/HeadlessPrompts.h"
+#include "platform/linux/FileInstanceLock.h"
+#include "platform/linux/LinuxSystemPaths.h"
+#include "platform/linux/PosixSignalNotifier.h"
+#include "platform/linux/ProcessSoundPlayer.h"
+#include "ui/DataFolderDialog.h"
+#include "ui/ExitConfirmationBox.h"
+#include "ui/WidgetPrompts.h"
+
+#include <QApplication>
+#include <QScreen>
+#include <QTimer>
+
+#include <memory>
+
+using namespace stowline;
+
+namespace {
+
+// Qt aborts when it finds no display; a program started from a service, a timer or
+// an SSH session must run all the same.
+void chooseOffscreenWithoutDisplay() {
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+bool runsWithoutDisplay() {
+    const QString platform = QGuiApplication::platformName();
+    return platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
+}
+
+// The answers of a person at the desk, or their defaults when nobody is there.
+struct Interaction {
+    explicit Interaction(bool headless) {
+        if (headless) {
+            prompts = std::make_unique<platform::HeadlessPrompts>();
+            dataFolderChooser = std::make_unique<app::HeadlessDataFolderChooser>();
+            exitConfirmation = std::make_unique<app::HeadlessExitConfirmation>();
+        } else {
+            prompts = std::make_unique<ui::WidgetPrompts>();
+            dataFolderChooser = std::make_unique<ui::DataFolderDialogChooser>();
+            exitConfirmation = std::make_unique<ui::ExitConfirmationBox>();
+        }
+    }
+    std::unique_ptr<platform::Prompts> prompts;
+    std::unique_ptr<core::DataFolderChooser> dataFolderChooser;
+    std::unique_ptr<core::ExitConfirmation> exitConfirmation;
+};
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    chooseOffscreenWithoutDisplay();
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("stowline"));
+    QApplication::setApplicationDisplayName(QStringLiteral("SWL for WinRAR"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    Interaction interaction(runsWithoutDisplay());
+    platform::FileInstanceLock instanceLock(QStringLiteral("SWL_SECOND_INSTANCE"));
+    platform::LinuxSystemPaths paths;
+    platform::ProcessSoundPlayer sound;
+    core::SystemClock clock;
+    platform::PosixSignalNotifier sessionNotifier;
+
+    QStringList arguments = QApplication::arguments();
+    arguments.removeFirst();
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    core::Program program({instanceLock, paths, *interaction.prompts, sound, clock,
+                           *interaction.dataFolderChooser, *interaction.exitConfirmation},
+                          arguments, screen ? screen->size() : QSize());
+    if (!program.start())
+        return program.exitCode();
+
+    QObject::connect(&sessionNotifier, &platform::SessionNotifier::sessionEnding, &program,
+                     &core::Program::sessionEnding);
+    QObject::connect(&program, &core::Program::finished, &application, &QApplication::exit);
+    if (!program.flags().SecondInstance)
+        QTimer::singleShot(0, &program, &core::Program::mainWindowActivated);
+    return application.exec();
+}
