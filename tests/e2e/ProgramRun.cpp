@@ -1,0 +1,56 @@
+#include "ProgramRun.h"
+
+#include "core/TextFiles.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QThread>
+
+namespace stowline::e2e {
+
+ProgramSandbox::ProgramSandbox() {
+    for (const char* folder : {"home", "runtime", "program", "tmp"})
+        QDir(root_.path()).mkpath(QLatin1String(folder));
+    QFile::setPermissions(path(QStringLiteral("runtime")),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    core::writeTextLinesAtomically(programFolder() + QStringLiteral("/swlinfo.dat"), {dataFolder()});
+}
+
+QProcessEnvironment ProgramSandbox::environment() const {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), path(QStringLiteral("home")));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), path(QStringLiteral("runtime")));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("home/.config")));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), path(QStringLiteral("home/.local/share")));
+    environment.insert(QStringLiteral("TMPDIR"), path(QStringLiteral("tmp")));
+    environment.insert(QStringLiteral("STOWLINE_PROGRAM_DIR"), programFolder());
+    environment.insert(QStringLiteral("STOWLINE_DRY_POWER"), QStringLiteral("1"));
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    return environment;
+}
+
+void ProgramSandbox::start(QProcess& process, const QStringList& arguments) const {
+    process.setProcessEnvironment(environment());
+    process.start(QStringLiteral(STOWLINE_BINARY), arguments);
+    process.waitForStarted();
+}
+
+QStringList ProgramSandbox::logLines() const {
+    return core::readTextLines(dataFolder() + QStringLiteral("/swl.log")).value_or(QStringList());
+}
+
+bool ProgramSandbox::waitForLogLine(const QString& message, int timeoutMs) const {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        for (const QString& line : logLines())
+            if (line.endsWith(QStringLiteral("] ") + message))
+                return true;
+        QThread::msleep(50);
+    }
+    return false;
+}
+
+} // namespace stowline::e2e

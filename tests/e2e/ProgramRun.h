@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace stowline::e2e {
+
+// A sandbox for the real program: its own HOME, runtime folder, program folder (with
+// swlinfo.dat naming a data folder that does not exist yet) and data folder.
+class ProgramSandbox {
+public:
+    ProgramSandbox();
+
+    QString programFolder() const { return root_.filePath(QStringLiteral("program")); }
+    QString dataFolder() const { return root_.filePath(QStringLiteral("data")); }
+    QString path(const QString& relative) const { return root_.filePath(relative); }
+    QProcessEnvironment environment() const;
+
+    // Starts the program with `arguments`; the caller owns the process.
+    void start(QProcess& process, const QStringList& arguments = {}) const;
+    // Waits until swl.log holds a line ending in `message`.
+    bool waitForLogLine(const QString& message, int timeoutMs = 15000) const;
+    QStringList logLines() const;
+
+private:
+    QTemporaryDir root_;
+};
+
+} // namespace stowline::e2e
