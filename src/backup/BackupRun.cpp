@@ -1,0 +1,320 @@
+#include "backup/BackupRun.h"
+
+#include "backup/ArchiverCommandLine.h"
+#include "backup/LocalCopies.h"
+#include "backup/PresetFile.h"
+#include "backup/PresetList.h"
+#include "backup/RunDeliveries.h"
+#include "core/Clock.h"
+#include "core/EnvironmentText.h"
+#include "core/EventLog.h"
+#include "core/MessageTable.h"
+#include "core/Options.h"
+#include "core/ProcessWait.h"
+#include "core/ProgramState.h"
+#include "platform/ProcessLauncher.h"
+#include "platform/Prompts.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+#include <QRandomGenerator>
+#include <QThread>
+
+namespace stowline::backup {
+
+namespace {
+const QString kErrorMark = QStringLiteral(" [!]");
+constexpr int kRunFolderLetters = 8;
+constexpr int kDeliveryWakeUpMilliseconds = 100;
+
+QString withoutTrailingSeparator(QString path) {
+    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    return path;
+}
+} // namespace
+
+QString sizeText(qint64 bytes) {
+    const QLocale locale;
+    if (bytes < 1024)
+        return QString::number(bytes) + QLatin1Char('b');
+    if (bytes < 1048576)
+        return locale.toString(qRound64(bytes / 1024.0)) + QLatin1Char('K');
+    return locale.toString(bytes / 1048576.0, 'f', 1) + QLatin1Char('M');
+}
+
+BackupRun::BackupRun(RunServices services, QObject* parent)
+    : QObject(parent), services_(std::move(services)) {
+    Optimer.setSingleShot(true);
+    connect(&Optimer, &QTimer::timeout, this, &BackupRun::operationTimedOut);
+}
+
+QString BackupRun::drawRunFolderName() const {
+    QString name;
+    for (int i = 0; i < kRunFolderLetters; ++i)
+        name += QChar(u'A' + QRandomGenerator::global()->bounded(26));
+    return name;
+}
+
+void BackupRun::operationTimedOut() {
+    services_.deliveries.abortClients();
+    services_.log.WriteLog(services_.messages.text(u"operationtimeout") + kErrorMark);
+    services_.flags.AbortRequested = true;
+}
+
+void BackupRun::RunPreset() {
+    if (!QFileInfo(services_.options.pwi).isFile()) {
+        services_.log.WriteLog(services_.messages.text(u"winrarnotfound") + kErrorMark);
+        return;
+    }
+    const QString name = services_.presets.selectedPresetName();
+    if (name.isEmpty())
+        return;
+    run_ = RunState();
+    run_.CurrentPresetName = name;
+    services_.log.setCurrentPresetName(name);
+    if (services_.recordLastRun)
+        services_.recordLastRun(name, services_.clock.now());
+
+    if (!prepare() || !archive())
+        return;
+    if (run_.preset.dra) {
+        // The archiver writes straight into the destination and keeps running alone.
+        if (runProgramAround(run_.preset.eaa, run_.preset.eas, run_.preset.eah,
+                             run_.preset.eae, run_.preset.eap) == ProgramResult::Done)
+            services_.indicator.showIdle();
+        services_.flags.OperationInProgress = false;
+        return;
+    }
+    deliver();
+}
+
+bool BackupRun::prepare() {
+    const QString runFolderName = drawRunFolderName();
+    services_.options.pte = withoutTrailingSeparator(services_.options.pte);
+    SetPresetDefaults(run_.preset);
+    LoadPreset(services_.folders.presets, run_.CurrentPresetName, run_.preset);
+    const tarcopt& preset = run_.preset;
+    run_.expandedDestination = core::ExpandEnvironmentText(preset.dir);
+
+    if (!preset.ctf && !preset.cdw && !preset.ftp && !preset.smt) {
+        services_.log.WritePresetLog(services_.messages.text(u"notasksforpreset") + kErrorMark);
+        return false;
+    }
+    const bool folderTaskOnly = preset.ctf && !preset.dra && !preset.cdw && !preset.ftp && !preset.smt;
+    if (folderTaskOnly && !QDir().mkpath(run_.expandedDestination)) {
+        services_.log.WritePresetLog(services_.messages.text(u"cantcreatedestfolder") + kErrorMark);
+        return false;
+    }
+    const QString switches = BuildWinRarSwitches(preset, run_.CurrentPresetName, services_.folders);
+    services_.flags.OperationInProgress = true;
+    run_.FtpBusy = false;
+    run_.SmtpBusy = false;
+
+    const QString archiveName = core::ExpandEnvironmentText(preset.nam);
+    QString target = run_.expandedDestination;
+    if (!preset.dra) {
+        run_.runFolder = services_.options.pte + QLatin1Char('/') + runFolderName;
+        if (!QDir().mkpath(run_.runFolder)) {
+            services_.log.WritePresetLog(services_.messages.text(u"cantcreatetempfolder") + kErrorMark);
+            services_.flags.OperationInProgress = false;
+            return false;
+        }
+        target = run_.runFolder;
+    }
+    parameters_ = BuildWinRarParameters(switches, run_.CurrentPresetName, target, archiveName,
+                                        services_.folders);
+    if (preset.dra && preset.ctf && !QDir().mkpath(run_.expandedDestination)) {
+        services_.log.WritePresetLog(services_.messages.text(u"cantcreatedestfolder") + kErrorMark);
+        services_.flags.OperationInProgress = false;
+        return false;
+    }
+    return true;
+}
+
+bool BackupRun::archive() {
+    const tarcopt& preset = run_.preset;
+    services_.flags.AbortRequested = false;
+    Optimer.stop();
+    if (services_.options.twr != 0)
+        Optimer.start(services_.options.twr * 60000);
+    run_.RunFileList.clear();
+    services_.indicator.showRunning();
+
+    if (runProgramAround(preset.eba, preset.ebs, preset.ebh, preset.ebe, preset.ebp) !=
+        ProgramResult::Done)
+        return false;
+
+    if (QFileInfo::exists(services_.folders.inData(QStringLiteral("debug.flg"))))
+        services_.prompts.showMessage(parameters_);
+
+    QString reason;
+    std::unique_ptr<platform::RunningProcess> archiver =
+        services_.launcher.start(services_.options.pwi, parameters_, preset.hid, &reason);
+    if (!archiver) {
+        services_.log.WriteLog(services_.messages.text(u"errorrunningwinrar") + kErrorMark);
+        services_.flags.OperationInProgress = false;
+        return false;
+    }
+    services_.log.WritePresetLog(
+        services_.messages.text(preset.dra ? u"directraringstarted" : u"winrarstarted"));
+    if (preset.dra)
+        return true;
+
+    if (core::waitForProgram(*archiver, services_.flags) != core::WaitOutcome::Finished) {
+        archiver->terminate();
+        endAborted();
+        return false;
+    }
+    const int exitCode = archiver->exitCode();
+    if (exitCode == 255) {
+        services_.log.WritePresetLog(services_.messages.text(u"winrarcanceledbyuser") + kErrorMark);
+    } else if (exitCode == 1 && services_.options.cie) {
+        services_.log.WritePresetLog(services_.messages.text(u"winrarwarning"));
+    } else if (exitCode != 0) {
+        services_.log.WritePresetLog(
+            core::formatMessage(services_.messages.text(u"winrarerror"), {QString::number(exitCode)}) +
+            kErrorMark);
+        RemoveRunFolder();
+        return false;
+    }
+    Optimer.stop();
+    reportArchives();
+    return true;
+}
+
+void BackupRun::reportArchives() {
+    qint64 total = 0;
+    const QFileInfoList files =
+        QDir(run_.runFolder).entryInfoList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QFileInfo& file : files) {
+        run_.RunFileList << file.fileName();
+        total += file.size();
+    }
+    run_.archivesMade = true;
+    const int count = static_cast<int>(run_.RunFileList.size());
+    services_.log.WritePresetLog(core::formatMessage(
+        services_.messages.text(count < 2 ? u"winrardonefile" : u"winrardonefiles"),
+        {QString::number(count), sizeText(total)}));
+}
+
+void BackupRun::deliver() {
+    const tarcopt& preset = run_.preset;
+    if (preset.cdw)
+        services_.deliveries.burnDisc(run_);
+    if (services_.flags.AbortRequested) {
+        endAborted();
+        return;
+    }
+    if (services_.options.des && (preset.smt || preset.ftp))
+        services_.deliveries.dialUp(run_);
+    if (preset.smt)
+        services_.deliveries.startEmailDelivery(run_);
+    if (preset.ftp)
+        services_.deliveries.startFtpDelivery(run_);
+
+    // Deliveries report through events; a wake-up timer bounds each wait for one.
+    QTimer wakeUp;
+    wakeUp.start(kDeliveryWakeUpMilliseconds);
+    while ((run_.FtpBusy || run_.SmtpBusy) && !services_.flags.AbortRequested) {
+        if (!services_.options.cms)
+            QThread::msleep(1);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    wakeUp.stop();
+    Optimer.stop();
+    if (services_.flags.AbortRequested) {
+        services_.deliveries.abortDeliveries(run_);
+        RemoveRunFolder();
+        services_.log.WriteLog(services_.messages.text(u"aborted") + kErrorMark);
+        return;
+    }
+    if (services_.options.des && services_.options.dha)
+        services_.deliveries.hangUp(run_);
+
+    if (preset.ctf) {
+        LocalCopies copies(services_, run_, [this] { RemoveRunFolder(); });
+        if (!copies.CopyStep())
+            return;
+    }
+    finish();
+}
+
+void BackupRun::finish() {
+    const tarcopt& preset = run_.preset;
+    if (runProgramAround(preset.eaa, preset.eas, preset.eah, preset.eae, preset.eap) !=
+        ProgramResult::Done)
+        return;
+    RemoveRunFolder();
+    services_.log.WritePresetLog(services_.messages.text(u"doneword"));
+    services_.flags.OperationInProgress = false;
+}
+
+BackupRun::ProgramResult BackupRun::runProgramAround(bool enabled, bool startOnly, bool hidden,
+                                                     const QString& file,
+                                                     const QString& parameters) {
+    if (!enabled || file.isEmpty())
+        return ProgramResult::Done;
+    // "Sync" starts the program and goes on at once; the clear setting waits for it.
+    services_.log.WritePresetLog(
+        services_.messages.text(startOnly ? u"syncexecution" : u"asyncexecution") +
+        QLatin1Char(' ') + file);
+    const QString program = core::ExpandEnvironmentText(file);
+    if (startOnly) {
+        // The program goes on by itself; it is no longer ours to wait for or to end.
+        if (services_.launcher.startDetached(program, parameters, hidden))
+            return ProgramResult::Done;
+        return failedToStartProgram();
+    }
+    std::unique_ptr<platform::RunningProcess> running =
+        services_.launcher.start(program, parameters, hidden);
+    if (!running)
+        return failedToStartProgram();
+    if (core::waitForProgram(*program, services_.flags) != core::WaitOutcome::Finished) {
+        running->terminate();
+        endAborted();
+        return ProgramResult::Aborted;
+    }
+    return ProgramResult::Done;
+}
+
+BackupRun::ProgramResult BackupRun::failedToStartProgram() {
+    services_.log.WriteLog(services_.messages.text(u"cannotexecuteexternal") + kErrorMark);
+    services_.flags.OperationInProgress = false;
+    return ProgramResult::Failed;
+}
+
+void BackupRun::endAborted() {
+    services_.log.WriteLog(services_.messages.text(u"abortrequested"));
+    RemoveRunFolder();
+    services_.log.WriteLog(services_.messages.text(u"aborted") + kErrorMark);
+}
+
+void BackupRun::RemoveRunFolder() {
+    services_.indicator.showIdle();
+    const QString cantDelete = services_.messages.text(u"cantdeltempfile") + kErrorMark;
+    QDir folder(run_.runFolder);
+    bool keptAny = false;
+    if (!run_.runFolder.isEmpty() && folder.exists()) {
+        for (const QFileInfo& file : folder.entryInfoList(QDir::Files | QDir::Hidden | QDir::System)) {
+            // An archive that reached no destination is never deleted.
+            if (run_.archivesMade && run_.RunFileList.contains(file.fileName()) &&
+                !run_.deliveredFiles.contains(file.fileName())) {
+                services_.log.WritePresetLog(
+                    QStringLiteral("The undelivered archive is kept in ") + file.filePath() +
+                    kErrorMark);
+                keptAny = true;
+                continue;
+            }
+            if (!QFile::remove(file.filePath()))
+                services_.log.WritePresetLog(cantDelete);
+        }
+        if (!keptAny && !folder.rmdir(run_.runFolder))
+            services_.log.WritePresetLog(cantDelete);
+    }
+    services_.flags.OperationInProgress = false;
+}
+
+} // namespace stowline::backup

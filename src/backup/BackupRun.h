@@ -1,0 +1,92 @@
+#pragma once
+
+#include "backup/RunState.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+
+namespace stowline::platform {
+class ProcessLauncher;
+class Prompts;
+} // namespace stowline::platform
+
+namespace stowline::core {
+class Clock;
+class EventLog;
+class MessageTable;
+struct Folders;
+struct ProgramFlags;
+struct topt;
+} // namespace stowline::core
+
+namespace stowline::backup {
+
+class PresetList;
+class RunDeliveries;
+
+// Shows that a run is busy (the tray icon's running picture).
+class RunIndicator {
+public:
+    virtual ~RunIndicator() = default;
+    virtual void showRunning() = 0;
+    virtual void showIdle() = 0;
+};
+
+struct RunServices {
+    core::ProgramFlags& flags;
+    const core::Folders& folders;
+    core::topt& options;
+    const core::MessageTable& messages;
+    core::EventLog& log;
+    const core::Clock& clock;
+    platform::Prompts& prompts;
+    platform::ProcessLauncher& launcher;
+    PresetList& presets;
+    RunDeliveries& deliveries;
+    RunIndicator& indicator;
+    // Records the start of a run in the last-run file.
+    std::function<void(const QString& presetName, const QDateTime& start)> recordLastRun;
+};
+
+// "123b", "6K", "3.0M": the size of a run's archives as the log reports it, with the
+// separators of the current locale.
+QString sizeText(qint64 bytes);
+
+// One backup run of the preset selected in the preset list: archiver, then the
+// post-actions in their fixed order, every step reported in the event log.
+class BackupRun final : public QObject {
+    Q_OBJECT
+public:
+    explicit BackupRun(RunServices services, QObject* parent = nullptr);
+
+    // Callers check OperationInProgress first; the run itself does not.
+    void RunPreset();
+    // Deletes the run folder with the files that need not be kept.
+    void RemoveRunFolder();
+
+    RunState& state() { return run_; }
+
+private:
+    enum class ProgramResult { Done, Failed, Aborted };
+
+    bool prepare();
+    bool archive();
+    void deliver();
+    void finish();
+    ProgramResult runProgramAround(bool enabled, bool startOnly, bool hidden,
+                                   const QString& file, const QString& parameters);
+    ProgramResult failedToStartProgram();
+    void endAborted();
+    void reportArchives();
+    void operationTimedOut();
+    QString drawRunFolderName() const;
+
+    RunServices services_;
+    RunState run_;
+    QString parameters_; // the archiver's parameter string of this run
+    QTimer Optimer;
+};
+
+} // namespace stowline::backup

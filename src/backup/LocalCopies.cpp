@@ -1,0 +1,142 @@
+#include "backup/LocalCopies.h"
+
+#include "backup/BackupRun.h"
+#include "backup/CleanerHistory.h"
+#include "backup/FileMove.h"
+#include "backup/PresetFile.h"
+#include "core/Clock.h"
+#include "core/EnvironmentText.h"
+#include "core/EventLog.h"
+#include "core/MessageTable.h"
+#include "core/ProgramState.h"
+#include "platform/Prompts.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace stowline::backup {
+
+namespace {
+const QString kErrorMark = QStringLiteral(" [!]");
+
+// Destinations on the diskette drives A: and B: get a prompt before every file.
+bool isDisketteDrive(const QString& destination) {
+    const QString drive = destination.left(1).toUpper();
+    return drive == QLatin1String("A") || drive == QLatin1String("B");
+}
+} // namespace
+
+LocalCopies::LocalCopies(RunServices& services, RunState& run, std::function<void()> removeRunFolder)
+    : services_(services), run_(run), removeRunFolder_(std::move(removeRunFolder)) {}
+
+bool LocalCopies::CopyStep() {
+    QCoreApplication::processEvents();
+    if (run_.RunFileList.isEmpty()) {
+        services_.log.WritePresetLog(services_.messages.text(u"nofilestoprecess") + kErrorMark);
+        return true;
+    }
+    const tarcopt& preset = run_.preset;
+    if (preset.cco) {
+        const int count = preset.ccm == 0 ? preset.ccv : 0;
+        const int days = preset.ccm == 0 ? 0 : preset.ccv;
+        DeleteOldCopies(SelectOldDeliveries(services_.folders.presets, run_.CurrentPresetName,
+                                            count, days, u'c', services_.clock.now()));
+    }
+    QStringList copiedNames;
+    const bool runGoesOn = copyFiles(copiedNames);
+    // Names of earlier successful moves are kept even when a later move failed, so the
+    // cleaner can still find those copies.
+    if (!copiedNames.isEmpty())
+        AppendHistoryEntry(services_.folders.presets, run_.CurrentPresetName, copiedNames, u'c',
+                           services_.clock.now());
+    return runGoesOn;
+}
+
+bool LocalCopies::copyFiles(QStringList& copiedNames) {
+    bool firstFile = true;
+    for (const QString& name : std::as_const(run_.RunFileList)) {
+        if (services_.flags.AbortRequested) {
+            endAborted();
+            return false;
+        }
+        if (run_.preset.edc && isDisketteDrive(run_.expandedDestination))
+            services_.prompts.showMessage(QLatin1Char('\n') + services_.messages.text(u"insertnextdisk"));
+        if (!QDir().mkpath(run_.expandedDestination)) {
+            services_.log.WritePresetLog(services_.messages.text(u"cantcreatedestfolder") + kErrorMark);
+            removeRunFolder_();
+            return false;
+        }
+        if (run_.preset.efl && !run_.preset.ems.isEmpty() && (run_.preset.edc || firstFile))
+            emptyDestination();
+        if (moveOneFile(name))
+            copiedNames << name;
+        firstFile = false;
+    }
+    return true;
+}
+
+bool LocalCopies::moveOneFile(const QString& name) {
+    const QString target = run_.expandedDestination + QLatin1Char('/') + name;
+    if (QFileInfo::exists(target)) {
+        if (run_.preset.owe) {
+            services_.log.WritePresetLog(
+                core::formatMessage(services_.messages.text(u"fileexistsdelete"), {name}));
+            QFile::remove(target);
+        } else {
+            services_.log.WritePresetLog(
+                core::formatMessage(services_.messages.text(u"nopermissiondelete"), {name}) +
+                kErrorMark);
+        }
+    }
+    QString reason;
+    if (!moveFile(run_.runFilePath(name), target, &reason)) {
+        services_.log.WritePresetLog(
+            core::formatMessage(services_.messages.text(u"cannotwrite"), {name}) + kErrorMark);
+        return false;
+    }
+    run_.deliveredFiles.insert(name);
+    services_.log.WritePresetLog(services_.messages.text(u"successfullycopied") + QLatin1Char(' ') +
+                                 name + QLatin1Char('.'));
+    AppendDeliveryHistory(services_.folders.presets, run_.CurrentPresetName, QStringLiteral("4-COPY"),
+                          target, services_.clock.now());
+    return true;
+}
+
+void LocalCopies::emptyDestination() {
+    const QString& mask = run_.preset.ems;
+    services_.log.WritePresetLog(services_.messages.text(u"emptyingfolder") + mask + QStringLiteral(")."));
+    QDir destination(run_.expandedDestination);
+    const QFileInfoList matches =
+        destination.entryInfoList({mask}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QFileInfo& entry : matches)
+        QFile::remove(entry.filePath());
+}
+
+void LocalCopies::DeleteOldCopies(const QStringList& cleanerList) {
+    if (cleanerList.isEmpty())
+        return;
+    QString folder = core::ExpandEnvironmentText(run_.preset.dir);
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    for (const QString& name : cleanerList) {
+        const QString path = folder + name;
+        if (!QFileInfo::exists(path)) {
+            services_.log.WritePresetLog(services_.messages.text(u"copycleanernofile") + path + QLatin1Char('.'));
+        } else if (QFile::remove(path)) {
+            services_.log.WritePresetLog(services_.messages.text(u"copycleanerdeleted") + path + QLatin1Char('.'));
+        } else {
+            services_.log.WritePresetLog(services_.messages.text(u"copycleanercannotdelete") + path +
+                                         QStringLiteral(". [!]"));
+        }
+    }
+}
+
+void LocalCopies::endAborted() {
+    services_.log.WriteLog(services_.messages.text(u"abortrequested"));
+    removeRunFolder_();
+    services_.log.WriteLog(services_.messages.text(u"aborted") + kErrorMark);
+}
+
+} // namespace stowline::backup

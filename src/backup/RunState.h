@@ -1,0 +1,28 @@
+#pragma once
+
+#include "backup/Preset.h"
+
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+namespace stowline::backup {
+
+// What one backup run and its delivery steps share, from the start of a run to the
+// start of the next.
+struct RunState {
+    QString CurrentPresetName;
+    tarcopt preset;                // as loaded at the start of the run
+    QString runFolder;             // where the archiver writes; empty in direct archiving
+    QStringList RunFileList;       // archive names (no folder) found after archiving
+    QString expandedDestination;   // the preset's dir with environment references expanded
+    bool FtpBusy = false;          // the FTP delivery of this run is under way
+    bool SmtpBusy = false;         // the e-mail delivery of this run is under way
+    bool RetryWaiting = false;     // a delivery waits before its next attempt
+    bool archivesMade = false;     // archiving succeeded: the files are worth keeping
+    QSet<QString> deliveredFiles;  // names delivered by at least one step
+
+    QString runFilePath(const QString& name) const { return runFolder + QLatin1Char('/') + name; }
+};
+
+} // namespace stowline::backup
