@@ -104,6 +104,22 @@ TEST_F(LanguageTest, LoadMessagesReplacesOnlyTheKeysTheFileHolds) {
     EXPECT_EQ(messages.text(u"aborted"), QStringLiteral("Aborted."));
 }
 
+TEST_F(LanguageTest, EveryMessageOfTheTableCanBeTranslated) {
+    const QStringList& keys = MessageTable::keys();
+    ASSERT_EQ(keys.size(), 297);
+    EXPECT_EQ(keys.first(), QStringLiteral("dialupconnected"));
+    EXPECT_EQ(keys.last(), QStringLiteral("select1dow"));
+    QByteArray file = "[STRINGS]\r\n";
+    for (const QString& key : keys)
+        file += key.toLatin1() + "=\"<" + key.toLatin1() + "> \"\r\n";
+    writeLanguage(QStringLiteral("All.lng"), file);
+    LoadMessages(messages, programFolder(), QStringLiteral("All.lng"));
+    // A key listed twice, or one the loader skips, would show here.
+    for (const QString& key : keys)
+        EXPECT_EQ(messages.text(key), QLatin1Char('<') + key + QStringLiteral("> "))
+            << key.toStdString();
+}
+
 TEST_F(LanguageTest, ASecondLanguageLackingAKeyKeepsTheFirstLanguagesText) {
     writeLanguage(QStringLiteral("A.lng"), "[STRINGS]\ndoneword=A done\naborted=A aborted\n");
     writeLanguage(QStringLiteral("B.lng"), "[STRINGS]\ndoneword=B done\n");
