@@ -16,11 +16,20 @@ QByteArray checksumDigits(const QByteArray& bytes) {
     return QByteArray::number(sum % 1000000).rightJustified(kChecksumDigits, '0');
 }
 
-int byteOffset(qsizetype position) { return position % 2 == 0 ? 32 : 16; }
+int byteOffset(qsizetype position) {
+    return position % 2 == 0 ? 32 : 16;
+}
 } // namespace
 
 QString EncodeStoredText(const QString& plain) {
-    const QByteArray bytes = plain.toUtf8();
+    return EncodeStoredBytes(plain.toUtf8());
+}
+
+QString DecodeStoredText(const QString& stored) {
+    return QString::fromUtf8(DecodeStoredBytes(stored));
+}
+
+QString EncodeStoredBytes(const QByteArray& bytes) {
     QByteArray digits = checksumDigits(bytes);
     digits.reserve(kChecksumDigits + bytes.size() * kGroupDigits);
     for (qsizetype i = 0; i < bytes.size(); ++i) {
@@ -30,7 +39,7 @@ QString EncodeStoredText(const QString& plain) {
     return QString::fromLatin1(digits.toBase64());
 }
 
-QString DecodeStoredText(const QString& stored) {
+QByteArray DecodeStoredBytes(const QString& stored) {
     QByteArray encoded = stored.toLatin1();
     encoded.replace('\r', QByteArray()).replace('\n', QByteArray());
     const auto decoded =
@@ -51,7 +60,7 @@ QString DecodeStoredText(const QString& stored) {
     }
     if (checksumDigits(bytes) != digits.left(kChecksumDigits))
         return {};
-    return QString::fromUtf8(bytes);
+    return bytes;
 }
 
 } // namespace stowline::core

@@ -62,7 +62,10 @@ bool writeTextLinesAtomically(const QString& path, const QStringList& lines, QSt
         return false;
     }
     const QByteArray bytes = joinedWithCrLf(lines);
-    if (file.write(bytes) != bytes.size()) {
+    // QSaveFile::commit() does not notice a write that fails while its buffer is
+    // flushed (a full disk): it would rename the truncated file over the old one. An
+    // explicit flush reports that failure first.
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
         setError(error, file.errorString());
         file.cancelWriting();
         return false;
@@ -89,8 +92,8 @@ bool appendTextLine(const QString& path, const QString& line, QString* error) {
 }
 
 bool replaceFile(const QString& source, const QString& target, QString* error) {
-    if (std::rename(QFile::encodeName(source).constData(),
-                    QFile::encodeName(target).constData()) != 0) {
+    if (std::rename(QFile::encodeName(source).constData(), QFile::encodeName(target).constData()) !=
+        0) {
         setError(error, QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
