@@ -6,6 +6,8 @@
 #include "platform/linux/LinuxSystemPaths.h"
 #include "platform/linux/PosixSignalNotifier.h"
 #include "platform/linux/ProcessSoundPlayer.h"
+#include "platform/linux/UserServiceManager.h"
+#include "platform/linux/XdgStartupRegistration.h"
 #include "ui/DataFolderDialog.h"
 #include "ui/ExitConfirmationBox.h"
 #include "ui/WidgetPrompts.h"
@@ -66,12 +68,17 @@ int main(int argc, char* argv[]) {
     platform::ProcessSoundPlayer sound;
     core::SystemClock clock;
     platform::PosixSignalNotifier sessionNotifier;
+    platform::SystemctlUserServiceManager userServices;
+    platform::XdgStartupRegistration startupRegistration(
+        QApplication::applicationFilePath(), platform::XdgStartupRegistration::userConfigHome(),
+        userServices);
 
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
     const QScreen* screen = QGuiApplication::primaryScreen();
     core::Program program({instanceLock, paths, *interaction.prompts, sound, clock,
-                           *interaction.dataFolderChooser, *interaction.exitConfirmation},
+                           *interaction.dataFolderChooser, *interaction.exitConfirmation,
+                           startupRegistration},
                           arguments, screen ? screen->size() : QSize());
     if (!program.start())
         return program.exitCode();

@@ -2,7 +2,9 @@
 
 #include "core/Clock.h"
 #include "core/DataFolder.h"
-#include "core/OptionFields.h"
+#include "core/Language.h"
+#include "core/OptionsFile.h"
+#include "core/StartupMode.h"
 #include "platform/InstanceLock.h"
 #include "platform/Prompts.h"
 #include "platform/SystemPaths.h"
@@ -38,17 +40,19 @@ bool Program::start() {
         return false;
     }
     folders_.presets = folders_.data + QStringLiteral("/presets");
-    applyDefaultOptions();
+    loadOptions();
     flags_.CloseWithoutAsking = false;
     flags_.OperationInProgress = false;
 
     log_.setShowsList(!flags_.SecondInstance);
     if (!flags_.SecondInstance)
         log_.LoadFromFile();
-    if (!flags_.SecondInstance)
+    if (!flags_.SecondInstance) {
+        LoadMessages(messages_, folders_.program, options_.lng);
         log_.WriteLog(messages_.text(u"swlloadingsettings") + QStringLiteral(" (v.") +
                       QLatin1String(kVersionText) + QStringLiteral(" [") +
                       QLatin1String(kBuildDateText) + QStringLiteral("])."));
+    }
     checkTemporaryFolder();
     locateArchiver();
     QDir().mkpath(options_.pte);
@@ -87,8 +91,9 @@ bool Program::settleDataFolder() {
     return true;
 }
 
-void Program::applyDefaultOptions() {
-    SetOptionDefaults(options_, {folders_.program, folders_.data, screen_});
+void Program::loadOptions() {
+    LoadOptions(options_, {folders_.program, folders_.data, screen_}, messages_,
+                [this](const QString& message) { log_.WriteLog(message); });
 }
 
 void Program::checkTemporaryFolder() {
@@ -173,6 +178,8 @@ bool Program::requestClose() {
     if (closeWhenIdleTimer_)
         closeWhenIdleTimer_->stop();
     if (!flags_.SecondInstance) {
+        SaveOptions(options_, folders_.data);
+        ApplyStartupMode(options_.sta, services_.startupRegistration);
         log_.WriteLog(messages_.text(u"swlhaltsword"));
         log_.WriteLog(QString());
     }

@@ -14,6 +14,7 @@ class QTimer;
 namespace stowline::platform {
 class InstanceLock;
 class Prompts;
+class StartupRegistration;
 class SoundPlayer;
 class SystemPaths;
 } // namespace stowline::platform
@@ -41,6 +42,7 @@ struct ProgramServices {
     const Clock& clock;
     DataFolderChooser& dataFolderChooser;
     ExitConfirmation& exitConfirmation;
+    platform::StartupRegistration& startupRegistration;
 };
 
 // Brings the program up, holds the program-wide state, and takes it down again.
@@ -82,7 +84,7 @@ signals:
 private:
     bool takeInstanceLock();
     bool settleDataFolder();
-    void applyDefaultOptions();
+    void loadOptions();
     void checkTemporaryFolder();
     void locateArchiver();
     bool endSequenceAllowed();

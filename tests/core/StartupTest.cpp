@@ -1,10 +1,13 @@
 #include "core/Clock.h"
 #include "core/DataFolder.h"
+#include "core/OptionFields.h"
+#include "core/OptionsFile.h"
 #include "core/Program.h"
 #include "core/TextFiles.h"
 #include "platform/fakes/FakeInstanceLock.h"
 #include "platform/fakes/FakeSystemPaths.h"
 #include "platform/fakes/RecordingPrompts.h"
+#include "platform/fakes/RecordingStartupRegistration.h"
 #include "platform/fakes/RecordingSoundPlayer.h"
 
 #include <QCoreApplication>
@@ -65,7 +68,7 @@ protected:
 
     Program& makeProgram(QStringList arguments = {}, bool anotherInstanceRuns = false) {
         lock.emplace(anotherInstanceRuns);
-        program.emplace(ProgramServices{*lock, paths, prompts, sound, clock, chooser, exitBox},
+        program.emplace(ProgramServices{*lock, paths, prompts, sound, clock, chooser, exitBox, registration},
                         std::move(arguments), QSize(1280, 1024));
         QObject::connect(&*program, &Program::finished, [this](int code) { finishedWith = code; });
         return *program;
@@ -86,6 +89,7 @@ protected:
     platform::RecordingSoundPlayer sound;
     ScriptedChooser chooser;
     ScriptedExit exitBox;
+    platform::RecordingStartupRegistration registration;
     std::optional<platform::FakeInstanceLock> lock;
     std::optional<Program> program;
     std::optional<int> finishedWith;
@@ -110,7 +114,8 @@ TEST_F(StartupTest, RecordedDataFolderIsUsedAndStartupIsLogged) {
     EXPECT_EQ(p.options().pwi, archiver);
     EXPECT_EQ(p.options().pte, paths.temporary);
     EXPECT_EQ(logMessages(),
-              QStringList({QStringLiteral("SWL started, loading settings. (v.3.01 [2016.03.15])."),
+              QStringList({QStringLiteral("Please check the settings!"),
+                           QStringLiteral("SWL started, loading settings. (v.3.01 [2016.03.15])."),
                            QStringLiteral("Temp folder has been set to default - \"%1\". [!]").arg(paths.temporary),
                            QStringLiteral("WinRAR path has been set to \"%1\".").arg(archiver),
                            QStringLiteral("SWL is ready now.")}));
@@ -201,6 +206,22 @@ TEST_F(StartupTest, SecondInstanceWithoutArgumentsIsRefused) {
     EXPECT_NE(p.exitCode(), 0);
     EXPECT_EQ(prompts.messages, QStringList({QStringLiteral("SWL is already running!")}));
     EXPECT_FALSE(QFile::exists(dataFolder + QStringLiteral("/swl.log")));
+}
+
+TEST_F(StartupTest, UnusableTemporaryFolderFallsBackToTheSystemOne) {
+    recordDataFolder(dataFolder);
+    QDir().mkpath(dataFolder);
+    ASSERT_TRUE(writeTextLinesAtomically(root.filePath(QStringLiteral("plain-file")), {}));
+    topt stored;
+    SetOptionDefaults(stored, {paths.program, dataFolder, QSize()});
+    stored.pte = root.filePath(QStringLiteral("plain-file/tmp/"));
+    ASSERT_TRUE(SaveOptions(stored, dataFolder));
+
+    Program& p = makeProgram();
+    ASSERT_TRUE(p.start());
+    EXPECT_EQ(p.options().pte, paths.temporary);
+    EXPECT_TRUE(logMessages().contains(
+        QStringLiteral("Invalid temp folder. Changed to default - \"%1\". [!]").arg(paths.temporary)));
 }
 
 class EndSequenceTest : public StartupTest {

@@ -1,5 +1,8 @@
 #include "ProgramRun.h"
 
+#include "core/StoredText.h"
+#include "core/TextFiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -39,10 +42,18 @@ TEST(StartStop, HeadlessStartSecondInstanceRefusalAndSigtermShutdown) {
 
     const QStringList lines = sandbox.logLines();
     ASSERT_GE(lines.size(), 4);
-    EXPECT_TRUE(lines.first().endsWith(QStringLiteral("] SWL started, loading settings. (v.3.01 [2016.03.15]).")));
+    EXPECT_TRUE(lines.first().endsWith(QStringLiteral("] Please check the settings!")));
+    EXPECT_TRUE(lines[1].endsWith(QStringLiteral("] SWL started, loading settings. (v.3.01 [2016.03.15]).")));
     EXPECT_TRUE(lines[lines.size() - 3].endsWith(QStringLiteral("] Windows is shutting down.")));
     EXPECT_TRUE(lines[lines.size() - 2].endsWith(QStringLiteral("] SWL halts.")));
     EXPECT_TRUE(kTimeStampOnly.match(lines.last()).hasMatch()) << lines.last().toStdString();
+
+    // The options were written on the way out, every line scrambled.
+    const QStringList options =
+        stowline::core::readTextLines(sandbox.dataFolder() + QStringLiteral("/swl.opt")).value_or(QStringList());
+    ASSERT_FALSE(options.isEmpty());
+    EXPECT_EQ(stowline::core::DecodeStoredText(options.first()), QStringLiteral("ver 0"));
+    EXPECT_EQ(stowline::core::DecodeStoredText(options.value(1)), QStringLiteral("son 1"));
 }
 
 TEST(StartStop, DataFolderThatDoesNotExistEndsWithTheWriteTestMessage) {
