@@ -2,6 +2,8 @@
 
 #include "core/Options.h"
 
+#include <QCollator>
+
 #include <algorithm>
 #include <numeric>
 
@@ -95,16 +97,18 @@ void PresetListModel::sort(int column, Qt::SortOrder order) {
     if (column < 0 || column >= ColumnCount)
         return;
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    // Locale order with letter case counting, as the list has always been sorted.
+    const QCollator collator;
     QList<int> rows(entries_.size());
     std::iota(rows.begin(), rows.end(), 0);
     std::stable_sort(rows.begin(), rows.end(), [&](int left, int right) {
         const PresetEntry& a = entries_.at(left);
         const PresetEntry& b = entries_.at(right);
-        int result = QString::localeAwareCompare(columnText(a, column), columnText(b, column));
+        int result = collator.compare(columnText(a, column), columnText(b, column));
         if (order == Qt::DescendingOrder)
             result = -result;
         if (result == 0)
-            result = QString::localeAwareCompare(a.name, b.name);
+            result = collator.compare(a.name, b.name);
         return result < 0;
     });
     QList<PresetEntry> sorted;
