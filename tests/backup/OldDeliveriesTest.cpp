@@ -1,5 +1,4 @@
-#include "backup/CleanerHistory.h"
-#include "core/Clock.h"
+#include "backup/OldDeliveries.h"
 #include "core/TextFiles.h"
 
 #include "QtPrinters.h"
@@ -18,7 +17,7 @@ const QDateTime kNow(QDate(2016, 3, 15), QTime(12, 0, 0));
 QStringList historyOf(const QList<std::pair<QDateTime, QStringList>>& runs) {
     QStringList lines;
     for (const auto& [stamp, files] : runs) {
-        lines << core::formatHistoryTime(stamp) << files << QString();
+        lines << backup::formatHistoryStamp(stamp) << files << QString();
     }
     return lines;
 }
@@ -32,17 +31,17 @@ struct CleanerCase {
     int expectedEntriesLeft;
 };
 
-class CleanerHistoryTest : public ::testing::TestWithParam<CleanerCase> {};
+class OldDeliveriesTest : public ::testing::TestWithParam<CleanerCase> {};
 
-TEST_P(CleanerHistoryTest, SelectsOldRunsAndCutsThemFromTheHistory) {
+TEST_P(OldDeliveriesTest, SelectsOldRunsAndCutsThemFromTheHistory) {
     const CleanerCase& c = GetParam();
     QTemporaryDir presets;
-    const QString path = backup::cleanerHistoryPath(presets.path(), QStringLiteral("Docs"), u'c');
+    const QString path = backup::cleanerHistoryPath(presets.path(), QStringLiteral("Docs"), backup::CleanerHistory::Copy);
     const QStringList history = historyOf(c.runs);
     ASSERT_TRUE(core::writeTextLinesAtomically(path, history));
 
     const QStringList deleted =
-        backup::SelectOldDeliveries(presets.path(), QStringLiteral("Docs"), c.count, c.days, u'c', kNow);
+        backup::SelectOldDeliveries(presets.path(), QStringLiteral("Docs"), c.count, c.days, backup::CleanerHistory::Copy, kNow);
 
     EXPECT_EQ(deleted, c.expectedDeleted);
     const QStringList left = core::readTextLines(path).value();
@@ -55,7 +54,7 @@ QDateTime daysAgo(double days) { return kNow.addSecs(static_cast<qint64>(-days *
 std::pair<QDateTime, QStringList> run(double age, QStringList files) { return {daysAgo(age), files}; }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, CleanerHistoryTest,
+    Cases, OldDeliveriesTest,
     ::testing::Values(
         CleanerCase{"count 1 deletes every earlier run", 1, 0,
                     {run(1, {"b2.zip"}), run(2, {"b1.zip"})},
@@ -86,9 +85,9 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
-TEST(CleanerHistory, MissingHistoryMeansNothingToDelete) {
+TEST(OldDeliveries, MissingHistoryMeansNothingToDelete) {
     QTemporaryDir presets;
-    EXPECT_TRUE(backup::SelectOldDeliveries(presets.path(), QStringLiteral("None"), 1, 0, u'f', kNow).isEmpty());
+    EXPECT_TRUE(backup::SelectOldDeliveries(presets.path(), QStringLiteral("None"), 1, 0, backup::CleanerHistory::Ftp, kNow).isEmpty());
 }
 
 } // namespace

@@ -1,6 +1,5 @@
-#include "backup/CleanerHistory.h"
+#include "backup/OldDeliveries.h"
 
-#include "core/Clock.h"
 #include "core/TextFiles.h"
 
 namespace stowline::backup {
@@ -15,13 +14,16 @@ bool isOld(int entryNumber, const QDateTime& stamp, int count, int days, const Q
 }
 } // namespace
 
-QString cleanerHistoryPath(const QString& presetsFolder, const QString& presetName, QChar letter) {
-    return presetsFolder + QLatin1Char('/') + presetName + QStringLiteral(".lg") + letter;
+QString cleanerHistoryPath(const QString& presetsFolder, const QString& presetName,
+                           CleanerHistory history) {
+    return presetsFolder + QLatin1Char('/') + presetName + QStringLiteral(".lg") +
+           QLatin1Char(static_cast<char>(history));
 }
 
 QStringList SelectOldDeliveries(const QString& presetsFolder, const QString& presetName,
-                                int count, int days, QChar letter, const QDateTime& now) {
-    const QString path = cleanerHistoryPath(presetsFolder, presetName, letter);
+                                int count, int days, CleanerHistory history,
+                                const QDateTime& now) {
+    const QString path = cleanerHistoryPath(presetsFolder, presetName, history);
     const QStringList lines = core::readTextLines(path).value_or(QStringList());
     QStringList cleanerList;
     qsizetype firstOldLine = -1;
@@ -37,12 +39,11 @@ QStringList SelectOldDeliveries(const QString& presetsFolder, const QString& pre
             }
             continue;
         }
-        const QDateTime stamp =
-            QDateTime::fromString(line, QLatin1String(core::kHistoryTimeFormat));
-        if (!stamp.isValid())
+        const std::optional<QDateTime> stamp = parseHistoryStamp(line);
+        if (!stamp)
             continue;
         ++entryNumber;
-        if (isOld(entryNumber, stamp, count, days, now)) {
+        if (isOld(entryNumber, *stamp, count, days, now)) {
             inOldEntry = true;
             if (firstOldLine < 0)
                 firstOldLine = i;

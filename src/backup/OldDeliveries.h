@@ -1,5 +1,7 @@
 #pragma once
 
+#include "backup/PresetFiles.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -15,9 +17,10 @@ namespace stowline::backup {
 // From the first old entry on, everything is cut from the history file; the names of
 // the old entries are returned once each, in order, as the list of files to delete.
 QStringList SelectOldDeliveries(const QString& presetsFolder, const QString& presetName,
-                                int count, int days, QChar letter, const QDateTime& now);
+                                int count, int days, CleanerHistory history,
+                                const QDateTime& now);
 
 QString cleanerHistoryPath(const QString& presetsFolder, const QString& presetName,
-                           QChar letter);
+                           CleanerHistory history);
 
 } // namespace stowline::backup
