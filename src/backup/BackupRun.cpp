@@ -1,10 +1,11 @@
 #include "backup/BackupRun.h"
 
-#include "backup/ArchiverCommandLine.h"
 #include "backup/LocalCopies.h"
-#include "backup/PresetFile.h"
+#include "backup/PresetFields.h"
+#include "backup/PresetFiles.h"
 #include "backup/PresetList.h"
 #include "backup/RunDeliveries.h"
+#include "backup/WinRarCommandLine.h"
 #include "core/Clock.h"
 #include "core/EnvironmentText.h"
 #include "core/EventLog.h"
@@ -69,7 +70,7 @@ void BackupRun::RunPreset() {
         services_.log.WriteLog(services_.messages.text(u"winrarnotfound") + kErrorMark);
         return;
     }
-    const QString name = services_.presets.selectedPresetName();
+    const QString name = services_.presets.model().selectedPreset();
     if (name.isEmpty())
         return;
     run_ = RunState();
@@ -95,7 +96,7 @@ bool BackupRun::prepare() {
     const QString runFolderName = drawRunFolderName();
     services_.options.pte = withoutTrailingSeparator(services_.options.pte);
     SetPresetDefaults(run_.preset);
-    LoadPreset(services_.folders.presets, run_.CurrentPresetName, run_.preset);
+    services_.store.LoadPreset(run_.CurrentPresetName, run_.preset);
     const tarcopt& preset = run_.preset;
     run_.expandedDestination = core::ExpandEnvironmentText(preset.dir);
 
@@ -272,7 +273,7 @@ BackupRun::ProgramResult BackupRun::runProgramAround(bool enabled, bool startOnl
         services_.launcher.start(program, parameters, hidden);
     if (!running)
         return failedToStartProgram();
-    if (core::waitForProgram(*program, services_.flags) != core::WaitOutcome::Finished) {
+    if (core::waitForProgram(*running, services_.flags) != core::WaitOutcome::Finished) {
         running->terminate();
         endAborted();
         return ProgramResult::Aborted;

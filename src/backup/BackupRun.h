@@ -24,6 +24,7 @@ struct topt;
 namespace stowline::backup {
 
 class PresetList;
+class PresetStore;
 class RunDeliveries;
 
 // Shows that a run is busy (the tray icon's running picture).
@@ -44,6 +45,7 @@ struct RunServices {
     platform::Prompts& prompts;
     platform::ProcessLauncher& launcher;
     PresetList& presets;
+    const PresetStore& store;
     RunDeliveries& deliveries;
     RunIndicator& indicator;
     // Records the start of a run in the last-run file.

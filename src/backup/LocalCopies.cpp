@@ -1,9 +1,9 @@
 #include "backup/LocalCopies.h"
 
 #include "backup/BackupRun.h"
-#include "backup/CleanerHistory.h"
 #include "backup/FileMove.h"
-#include "backup/PresetFile.h"
+#include "backup/OldDeliveries.h"
+#include "backup/PresetFiles.h"
 #include "core/Clock.h"
 #include "core/EnvironmentText.h"
 #include "core/EventLog.h"
@@ -42,15 +42,16 @@ bool LocalCopies::CopyStep() {
         const int count = preset.ccm == 0 ? preset.ccv : 0;
         const int days = preset.ccm == 0 ? 0 : preset.ccv;
         DeleteOldCopies(SelectOldDeliveries(services_.folders.presets, run_.CurrentPresetName,
-                                            count, days, u'c', services_.clock.now()));
+                                            count, days, CleanerHistory::Copy,
+                                            services_.clock.now()));
     }
     QStringList copiedNames;
     const bool runGoesOn = copyFiles(copiedNames);
     // Names of earlier successful moves are kept even when a later move failed, so the
     // cleaner can still find those copies.
     if (!copiedNames.isEmpty())
-        AppendHistoryEntry(services_.folders.presets, run_.CurrentPresetName, copiedNames, u'c',
-                           services_.clock.now());
+        services_.store.AppendHistoryEntry(run_.CurrentPresetName, copiedNames,
+                                           CleanerHistory::Copy);
     return runGoesOn;
 }
 
@@ -99,8 +100,7 @@ bool LocalCopies::moveOneFile(const QString& name) {
     run_.deliveredFiles.insert(name);
     services_.log.WritePresetLog(services_.messages.text(u"successfullycopied") + QLatin1Char(' ') +
                                  name + QLatin1Char('.'));
-    AppendDeliveryHistory(services_.folders.presets, run_.CurrentPresetName, QStringLiteral("4-COPY"),
-                          target, services_.clock.now());
+    services_.store.AppendDeliveryHistory(run_.CurrentPresetName, DeliveryKind::Copy, target);
     return true;
 }
 

@@ -84,7 +84,7 @@ std::pair<QString, QStringList> commandFor(const QString& file, const QString& p
     const QFileInfo info(program);
     if (info.isFile() && !info.isExecutable())
         return {QStringLiteral("xdg-open"), {program}};
-    return {program, splitCommandLine(parameters)};
+    return {program, SplitCommandLine(parameters)};
 }
 
 } // namespace
