@@ -1,4 +1,6 @@
+#include "app/Application.h"
 #include "app/HeadlessAnswers.h"
+#include "app/RunIndicators.h"
 #include "core/Clock.h"
 #include "core/Program.h"
 #include "platform/HeadlessPrompts.h"
@@ -6,6 +8,7 @@
 #include "platform/linux/LinuxSystemPaths.h"
 #include "platform/linux/PosixSignalNotifier.h"
 #include "platform/linux/ProcessSoundPlayer.h"
+#include "platform/linux/QProcessLauncher.h"
 #include "platform/linux/UserServiceManager.h"
 #include "platform/linux/XdgStartupRegistration.h"
 #include "ui/DataFolderDialog.h"
@@ -76,12 +79,15 @@ int main(int argc, char* argv[]) {
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
     const QScreen* screen = QGuiApplication::primaryScreen();
-    core::Program program({instanceLock, paths, *interaction.prompts, sound, clock,
-                           *interaction.dataFolderChooser, *interaction.exitConfirmation,
-                           startupRegistration},
-                          arguments, screen ? screen->size() : QSize());
-    if (!program.start())
-        return program.exitCode();
+    platform::QProcessLauncher launcher;
+    app::NoTrayRunIndicator runIndicator;
+    app::Application stowline({instanceLock, paths, *interaction.prompts, sound, clock,
+                               *interaction.dataFolderChooser, *interaction.exitConfirmation,
+                               startupRegistration},
+                              launcher, runIndicator, arguments, screen ? screen->size() : QSize());
+    if (!stowline.start())
+        return stowline.exitCode();
+    core::Program& program = stowline.program();
 
     QObject::connect(&sessionNotifier, &platform::SessionNotifier::sessionEnding, &program,
                      &core::Program::sessionEnding);
