@@ -139,7 +139,13 @@ void CurlSession::setList(CURLoption option, const QList<QByteArray>& items) {
 Outcome CurlSession::outcome(CURLcode result) const {
     if (result == CURLE_OK)
         return {};
-    const ReplyTracker::Step& step = tracker_.steps().back();
+    // libcurl says QUIT by itself when it drops a failed connection; the step that failed
+    // is the one before.
+    const auto& steps = tracker_.steps();
+    size_t failed = steps.size() - 1;
+    while (failed > 0 && steps[failed].verb == "QUIT")
+        --failed;
+    const ReplyTracker::Step& step = steps[failed];
     if (step.reply >= 400)
         return {step.reply, QString::fromUtf8(step.replyLine)};
     long osErrno = 0;

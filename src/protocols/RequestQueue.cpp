@@ -18,7 +18,7 @@ void RequestQueue::beginTransfer(std::vector<Stage> stages) {
 std::shared_ptr<RequestQueue::Ticket> RequestQueue::claim(int request) {
     for (size_t i = nextClaim_; i < stages_.size(); ++i) {
         StageState& state = stages_[i];
-        if (state.stage.request != request)
+        if (state.stage.request != request && state.stage.alternateRequest != request)
             continue;
         nextClaim_ = i + 1;
         state.ticket = std::make_shared<Ticket>();

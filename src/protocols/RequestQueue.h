@@ -29,6 +29,7 @@ public:
     struct Stage {
         int request = 0;
         QByteArrayList beginVerbs; // empty for the first stage
+        int alternateRequest = -1; // another request the stage also answers
     };
 
     // What a caller holds to wait for its request (the synchronous forms).
