@@ -11,7 +11,7 @@ packages=(
   libcurl4-openssl-dev libarchive-dev libburn-dev libisofs-dev libisoburn-dev
   libgtest-dev
   # test peers and tools
-  python3-pyftpdlib python3-openssl python3-aiosmtpd xorriso libarchive-tools
+  python3-pyftpdlib python3-openssl python3-aiosmtpd vsftpd xorriso libarchive-tools
   openssl curl zip unzip
 )
 

@@ -415,5 +415,69 @@ TEST(FtpClient, FailedDownloadLeavesNoLocalFile) {
     EXPECT_FALSE(QFile::exists(f.local("missing.rar")));
 }
 
+// vsftpd as a second, independent server: the plain session of a delivery and, over
+// explicit TLS, the restore side (listing, size, download).
+TEST(FtpClientVsftpd, DeliveryAndRestoreAgainstSecondServer) {
+    if (!VsftpdServer::available())
+        GTEST_SKIP() << "vsftpd is not installed";
+    QTemporaryDir folder;
+    const QString root = folder.filePath("root");
+    QDir().mkpath(root + "/pub");
+    QFile::setPermissions(root, QFileDevice::ReadOwner | QFileDevice::ExeOwner |
+                                    QFileDevice::ReadOther | QFileDevice::ExeOther);
+    writeFile(root + "/pub/old.rar", "old");
+    const QByteArray archive = randomBytes(2 * 1024 * 1024 + 3);
+    writeFile(folder.filePath("Docs.rar"), archive);
+    VsftpdServer server(root, folder.filePath("vsftpd"));
+
+    CurlDriver driver;
+    FtpClient client(driver);
+    client.setHost("127.0.0.1");
+    client.setPort(QString::number(server.port()));
+    client.setUserName("anonymous");
+    client.setPassword("stowline@");
+    client.setTrustedCertificate(testCertificate().certificate);
+    client.setTimeoutSeconds(5);
+    std::vector<std::pair<FtpRequest, int>> done;
+    QObject::connect(&client, &FtpClient::requestDone,
+                     [&](FtpRequest request, int error) { done.emplace_back(request, error); });
+    const auto run = [&](void (FtpClient::*request)()) {
+        const size_t before = done.size();
+        (client.*request)();
+        EXPECT_TRUE(waitUntil([&] { return done.size() > before; }));
+        return done.size() > before ? done[before].second : -1;
+    };
+
+    client.setRemoteFolder("pub");
+    client.setRemoteFileName("Docs.rar");
+    client.setLocalFileName(folder.filePath("Docs.rar"));
+    EXPECT_EQ(run(&FtpClient::connectAsync), 0) << client.errorMessage().toStdString();
+    EXPECT_EQ(run(&FtpClient::cwdAsync), 0);
+    EXPECT_EQ(run(&FtpClient::typeSetAsync), 0);
+    EXPECT_EQ(run(&FtpClient::putAsync), 0) << client.errorMessage().toStdString();
+    EXPECT_EQ(client.lastReplyCode(), 226);
+    client.setRemoteFileName("old.rar");
+    EXPECT_EQ(run(&FtpClient::deleAsync), 0) << client.errorMessage().toStdString();
+    client.setRemoteFileName("never.rar");
+    EXPECT_EQ(run(&FtpClient::deleAsync), 550);
+    EXPECT_EQ(run(&FtpClient::quitAsync), 0);
+    EXPECT_EQ(readFile(root + "/pub/Docs.rar"), archive);
+    EXPECT_FALSE(QFile::exists(root + "/pub/old.rar"));
+
+    client.setTlsMode(FtpTlsMode::AuthTls);
+    client.setLocalFileName(folder.filePath("listing.txt"));
+    ASSERT_TRUE(client.listNames()) << client.errorMessage().toStdString();
+    EXPECT_EQ(readFile(folder.filePath("listing.txt")).trimmed(), "Docs.rar");
+    EXPECT_EQ(run(&FtpClient::connectAsync), 0) << client.errorMessage().toStdString();
+    EXPECT_EQ(run(&FtpClient::cwdAsync), 0);
+    client.setRemoteFileName("Docs.rar");
+    ASSERT_TRUE(client.querySize());
+    EXPECT_EQ(client.sizeResult(), archive.size());
+    client.setLocalFileName(folder.filePath("restored.rar"));
+    EXPECT_EQ(run(&FtpClient::getAsync), 0) << client.errorMessage().toStdString();
+    EXPECT_EQ(readFile(folder.filePath("restored.rar")), archive);
+    EXPECT_EQ(run(&FtpClient::quitAsync), 0);
+}
+
 } // namespace
 } // namespace stowline::protocols::test

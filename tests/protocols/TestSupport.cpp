@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -32,6 +34,47 @@ FixtureServer::FixtureServer(const QString& script, const QStringList& arguments
 
 FixtureServer::~FixtureServer() {
     if (process_.state() != QProcess::NotRunning) {
+        process_.kill();
+        process_.waitForFinished(5000);
+    }
+}
+
+bool VsftpdServer::available() {
+    return QFileInfo::exists(QStringLiteral("/usr/sbin/vsftpd"));
+}
+
+VsftpdServer::VsftpdServer(const QString& root, const QString& workFolder) {
+    QDir().mkpath(workFolder + "/empty");
+    port_ = closedPort();
+    const QString config = workFolder + "/vsftpd.conf";
+    QStringList lines{
+        "listen=YES", "listen_address=127.0.0.1", QString("listen_port=%1").arg(port_),
+        "background=NO", "run_as_launching_user=YES", "anonymous_enable=YES",
+        "anon_root=" + root, "no_anon_password=YES", "anon_upload_enable=YES",
+        "anon_other_write_enable=YES", "anon_umask=022", "write_enable=YES", "local_enable=NO",
+        "seccomp_sandbox=NO", "isolate=NO", "isolate_network=NO",
+        "secure_chroot_dir=" + workFolder + "/empty", "xferlog_enable=NO", "ssl_enable=YES",
+        "rsa_cert_file=" + testCertificate().certificate,
+        "rsa_private_key_file=" + testCertificate().key, "allow_anon_ssl=YES",
+        "force_anon_data_ssl=NO", "force_anon_logins_ssl=NO", "require_ssl_reuse=NO"};
+    writeFile(config, lines.join('\n').toUtf8() + '\n');
+    process_.setProcessChannelMode(QProcess::ForwardedChannels);
+    process_.start(QStringLiteral("timeout"), {"120", "/usr/sbin/vsftpd", config});
+    QTcpSocket probe;
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        probe.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port_));
+        if (probe.waitForConnected(100))
+            return;
+        probe.abort();
+        QThread::msleep(50);
+    }
+    ADD_FAILURE() << "vsftpd did not start";
+}
+
+VsftpdServer::~VsftpdServer() {
+    // SIGTERM: `timeout` passes it on to vsftpd.
+    process_.terminate();
+    if (!process_.waitForFinished(5000)) {
         process_.kill();
         process_.waitForFinished(5000);
     }

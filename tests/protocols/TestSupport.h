@@ -29,6 +29,24 @@ private:
     int port_ = 0;
 };
 
+// vsftpd as a second, independent FTP peer: anonymous log-in into `root` (uploads go to
+// its writable "pub" folder), plain or explicit TLS. It runs as the user running the test,
+// needs no privileges (no chroot, no user switch) and is ended by `timeout` at the latest.
+class VsftpdServer {
+public:
+    static bool available();
+    VsftpdServer(const QString& root, const QString& workFolder);
+    ~VsftpdServer();
+    VsftpdServer(const VsftpdServer&) = delete;
+    VsftpdServer& operator=(const VsftpdServer&) = delete;
+
+    int port() const { return port_; }
+
+private:
+    QProcess process_;
+    int port_ = 0;
+};
+
 // A self-signed certificate for 127.0.0.1 and its key, made once per test program.
 struct TestCertificate {
     QString certificate;
