@@ -244,7 +244,6 @@ Outcome SmtpClient::start(Kind kind, SmtpRequest request) {
         break;
     }
     }
-    running_ = kind;
     driver_.start(easy, [this, kind](CURLcode result) { finished(kind, result); });
     return {};
 }

@@ -136,7 +136,6 @@ private:
     QStringList recipients_;
     MimeMessage::Content content_;
 
-    Kind running_ = Kind::Login;
     MimeMessage message_;
     bool messageReleased_ = false; // dataAsync came: the message may go out
     int lastReplyCode_ = 0;

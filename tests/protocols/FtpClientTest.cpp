@@ -98,6 +98,10 @@ struct ModeCase {
     bool passive;
 };
 
+void PrintTo(const ModeCase& mode, std::ostream* out) {
+    *out << mode.name;
+}
+
 class FtpModes : public testing::TestWithParam<ModeCase> {};
 
 // Upload, clean, list, size and download in every TLS mode, passive and active.
@@ -258,6 +262,10 @@ struct BreakCase {
     bool abortOnStall; // the caller's watchdog aborts once progress stops
     int expected;
 };
+
+void PrintTo(const BreakCase& fault, std::ostream* out) {
+    *out << fault.name;
+}
 
 class FtpBreaks : public testing::TestWithParam<BreakCase> {};
 

@@ -104,6 +104,10 @@ struct SmtpModeCase {
     bool authenticate;
 };
 
+void PrintTo(const SmtpModeCase& mode, std::ostream* out) {
+    *out << mode.name;
+}
+
 class SmtpModes : public testing::TestWithParam<SmtpModeCase> {};
 
 // Two messages over one connection, with text and attachments that arrive byte-identical.
