@@ -11,7 +11,7 @@ packages=(
   libcurl4-openssl-dev libarchive-dev libburn-dev libisofs-dev libisoburn-dev
   libgtest-dev
   # test peers and tools
-  python3-pyftpdlib python3-openssl python3-aiosmtpd xorriso libarchive-tools
+  python3-pyftpdlib python3-openssl python3-aiosmtpd vsftpd xorriso libarchive-tools
   openssl curl zip unzip
 )
 
@@ -24,7 +24,15 @@ if ((${#missing[@]})); then
   echo "Installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
+  # Test peers such as vsftpd must not come up as system services while installing:
+  # the tests start their own instances on loopback.
+  policy=/usr/sbin/policy-rc.d
+  added_policy=
+  if [[ ! -e $policy ]]; then
+    printf '#!/bin/sh\nexit 101\n' >"$policy" && chmod +x "$policy" && added_policy=1
+  fi
   apt-get install -y -qq "${missing[@]}" >/dev/null
+  if [[ -n $added_policy ]]; then rm -f "$policy"; fi
 fi
 
 build_dir=${STOWLINE_BUILD_DIR:-build}
