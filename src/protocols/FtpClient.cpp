@@ -109,7 +109,9 @@ bool FtpClient::querySize() {
     return waitFor(request(FtpRequest::Size));
 }
 
-void FtpClient::abort() {
+void FtpClient::abort() { stopAll(Outcome::aborted()); }
+
+void FtpClient::stopAll(const Outcome& why) {
     // Sockets first, so that nothing libcurl does while it lets go of the transfer can
     // wait for the server.
     session_.closeConnections();
@@ -117,7 +119,7 @@ void FtpClient::abort() {
         driver_.cancel(session_.easy());
         closeFiles(false);
     }
-    queue_.abortAll();
+    queue_.abortAll(why);
 }
 
 std::shared_ptr<RequestQueue::Ticket> FtpClient::request(FtpRequest request) {
@@ -181,7 +183,7 @@ bool FtpClient::waitFor(const std::shared_ptr<RequestQueue::Ticket>& ticket) {
     const auto timeout = std::chrono::seconds(limits_.timeoutSeconds > 0 ? limits_.timeoutSeconds
                                                                           : 15);
     if (!waitProcessingEvents(reported, timeout)) {
-        abort();
+        stopAll(Outcome::timedOut());
         waitProcessingEvents(reported, std::chrono::seconds(1));
     }
     return ticket->reported && ticket->outcome.ok();

@@ -121,6 +121,8 @@ private:
     enum class Kind { Login, Cwd, TypeSet, Put, Get, Dele, Quit, Size, List };
 
     std::shared_ptr<RequestQueue::Ticket> request(FtpRequest request);
+    // Ends every pending request at once, each reported with `why`.
+    void stopAll(const Outcome& why);
     bool waitFor(const std::shared_ptr<RequestQueue::Ticket>& ticket);
     Outcome checkSettings(FtpRequest request) const;
     Outcome start(Kind kind);

@@ -34,6 +34,9 @@ struct Outcome {
     static Outcome aborted() {
         return {errors::kAborted, QStringLiteral("Socket error #10004 - request aborted")};
     }
+    static Outcome timedOut() {
+        return {errors::kTimedOut, QStringLiteral("Socket error #10060 - request timed out")};
+    }
 };
 
 } // namespace stowline::protocols

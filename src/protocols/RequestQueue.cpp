@@ -59,16 +59,16 @@ void RequestQueue::finishTransfer(const Outcome& outcome) {
             resolve(stages_[i], i < current_ ? Outcome{} : outcome);
 }
 
-void RequestQueue::abortAll() {
+void RequestQueue::abortAll(const Outcome& why) {
     for (StageState& state : stages_)
         if (!state.resolved)
-            resolve(state, Outcome::aborted());
+            resolve(state, why);
     stages_.clear();
     current_ = nextClaim_ = 0;
     for (const auto& ticket : pending_) {
         if (!ticket->resolved) {
             ticket->resolved = true;
-            ticket->outcome = Outcome::aborted();
+            ticket->outcome = why;
         }
     }
     scheduleFlush();

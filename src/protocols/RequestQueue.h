@@ -53,7 +53,7 @@ public:
     void commandSent(const QByteArray& verb);
     void finishTransfer(const Outcome& outcome);
     // Ends every pending request with the abort error.
-    void abortAll();
+    void abortAll(const Outcome& why = Outcome::aborted());
 
 private:
     struct StageState {

@@ -83,10 +83,12 @@ bool SmtpClient::quit() {
     return waitFor(request(SmtpRequest::Quit));
 }
 
-void SmtpClient::abort() {
+void SmtpClient::abort() { stopAll(Outcome::aborted()); }
+
+void SmtpClient::stopAll(const Outcome& why) {
     session_.closeConnections();
     driver_.cancel(session_.easy());
-    queue_.abortAll();
+    queue_.abortAll(why);
 }
 
 SmtpClient::TicketPtr SmtpClient::request(SmtpRequest request) {
@@ -152,7 +154,7 @@ bool SmtpClient::waitFor(const TicketPtr& ticket) {
     if (!waitProcessingEvents(reported, std::chrono::seconds(limits_.timeoutSeconds > 0
                                                                  ? limits_.timeoutSeconds
                                                                  : 30))) {
-        abort();
+        stopAll(Outcome::timedOut());
         waitProcessingEvents(reported, std::chrono::seconds(1));
     }
     return ticket->reported && ticket->outcome.ok();

@@ -110,6 +110,8 @@ private:
     using TicketPtr = std::shared_ptr<RequestQueue::Ticket>;
 
     TicketPtr request(SmtpRequest request);
+    // Ends every pending request at once, each reported with `why`.
+    void stopAll(const Outcome& why);
     bool waitFor(const TicketPtr& ticket);
     Outcome checkSettings(SmtpRequest request) const;
     Outcome start(Kind kind, SmtpRequest request);
