@@ -1,6 +1,5 @@
 #include "backup/PresetFields.h"
 
-#include <type_traits>
 
 namespace stowline::backup {
 
@@ -92,35 +91,11 @@ std::span<const char* const> defaultsFileKeyOrder() {
 }
 
 void assignPresetValue(tarcopt& preset, const PresetField& field, const QString& value) {
-    std::visit(
-        [&](auto member) {
-            using Value = std::remove_cvref_t<decltype(preset.*member)>;
-            if constexpr (std::is_same_v<Value, bool>) {
-                preset.*member = value != QLatin1String("0");
-            } else if constexpr (std::is_same_v<Value, int>) {
-                bool converted = false;
-                const int number = value.toInt(&converted);
-                if (converted)
-                    preset.*member = number;
-            } else {
-                preset.*member = value;
-            }
-        },
-        field.member);
+    core::assignStoredValue(preset, field.member, value);
 }
 
 QString presetValueText(const tarcopt& preset, const PresetField& field) {
-    return std::visit(
-        [&](auto member) -> QString {
-            using Value = std::remove_cvref_t<decltype(preset.*member)>;
-            if constexpr (std::is_same_v<Value, bool>)
-                return preset.*member ? QStringLiteral("1") : QStringLiteral("0");
-            else if constexpr (std::is_same_v<Value, int>)
-                return QString::number(preset.*member);
-            else
-                return preset.*member;
-        },
-        field.member);
+    return core::storedValueText(preset, field.member);
 }
 
 void SetPresetDefaults(tarcopt& preset) {

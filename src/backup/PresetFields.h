@@ -1,16 +1,16 @@
 #pragma once
 
 #include "backup/Preset.h"
+#include "core/StoredField.h"
 
 #include <QAnyStringView>
 #include <QString>
 
 #include <span>
-#include <variant>
 
 namespace stowline::backup {
 
-using PresetMember = std::variant<bool tarcopt::*, int tarcopt::*, QString tarcopt::*>;
+using PresetMember = core::StoredMember<tarcopt>;
 
 // One key of the preset file: the single description that defaults, loading, saving
 // and the tests share.

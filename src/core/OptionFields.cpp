@@ -1,6 +1,5 @@
 #include "core/OptionFields.h"
 
-#include <type_traits>
 
 namespace stowline::core {
 
@@ -95,35 +94,11 @@ const OptionField* findOptionField(QStringView key) {
 }
 
 void assignOptionValue(topt& options, const OptionField& field, const QString& value) {
-    std::visit(
-        [&](auto member) {
-            using Value = std::remove_cvref_t<decltype(options.*member)>;
-            if constexpr (std::is_same_v<Value, bool>) {
-                options.*member = value != QLatin1String("0");
-            } else if constexpr (std::is_same_v<Value, int>) {
-                bool converted = false;
-                const int number = value.toInt(&converted);
-                if (converted)
-                    options.*member = number;
-            } else {
-                options.*member = value;
-            }
-        },
-        field.member);
+    assignStoredValue(options, field.member, value);
 }
 
 QString optionValueText(const topt& options, const OptionField& field) {
-    return std::visit(
-        [&](auto member) -> QString {
-            using Value = std::remove_cvref_t<decltype(options.*member)>;
-            if constexpr (std::is_same_v<Value, bool>)
-                return options.*member ? QStringLiteral("1") : QStringLiteral("0");
-            else if constexpr (std::is_same_v<Value, int>)
-                return QString::number(options.*member);
-            else
-                return options.*member;
-        },
-        field.member);
+    return storedValueText(options, field.member);
 }
 
 void SetOptionDefaults(topt& options, const OptionDefaultsContext& context) {

@@ -1,12 +1,12 @@
 #pragma once
 
 #include "core/Options.h"
+#include "core/StoredField.h"
 
 #include <QSize>
 #include <QString>
 
 #include <span>
-#include <variant>
 
 namespace stowline::core {
 
@@ -19,7 +19,7 @@ enum class OptionDefault {
     ScreenTop,       // centres the default window height on the screen
 };
 
-using OptionMember = std::variant<bool topt::*, int topt::*, QString topt::*>;
+using OptionMember = StoredMember<topt>;
 
 // One key of swl.opt: the single description that defaults, loading and saving share.
 struct OptionField {
