@@ -282,17 +282,11 @@ void AddCommand::addItems(EntryWriter& writer) {
 }
 
 void AddCommand::writeNewArchive(VolumeWriter& volumes) {
-    std::optional<CommentSink> commented;
-    if (comment_ && !comment_->empty())
-        commented.emplace(volumes, *comment_);
-    ByteSink& sink = commented ? static_cast<ByteSink&>(*commented) : volumes;
-    EntryWriter writer(sink, line_.level, line_.password, reporter_, stop_);
+    EntryWriter writer(volumes, line_.level, line_.password, reporter_, stop_);
     addItems(writer);
     if (written_.empty())
         throw ArchiverError(ExitCode::NoFiles, "no file could be archived");
-    writer.finish();
-    if (commented)
-        commented->finish();
+    writer.finish(comment_.value_or(std::string()));
 }
 
 void AddCommand::writeUpdatedArchive(VolumeWriter& volumes, WorkFolder& work) {
@@ -302,7 +296,7 @@ void AddCommand::writeUpdatedArchive(VolumeWriter& volumes, WorkFolder& work) {
     {
         EntryWriter writer(fresh, line_.level, line_.password, reporter_, stop_);
         addItems(writer);
-        writer.finish();
+        writer.finish({});
     }
     fresh.finish(false);
     const PartedInput freshInput(fresh.files());

@@ -5,8 +5,10 @@
 #include "archiver/Reporter.h"
 #include "archiver/Selection.h"
 #include "archiver/StopRequest.h"
+#include "archiver/ZipDirectory.h"
 
 #include <archive.h>
+#include <algorithm>
 #include <archive_entry.h>
 #include <array>
 #include <cerrno>
@@ -21,6 +23,26 @@ namespace stowline::archiver {
 namespace {
 
 constexpr std::size_t readBlock = 1 << 20;
+// Small writes are gathered up to this size before they are passed on.
+constexpr std::size_t gatherLimit = 1 << 20;
+// The longest data descriptor (ZIP64), held back until its entry is finished.
+constexpr std::size_t longestDescriptor = 24;
+constexpr std::size_t localHeaderSize = 30;
+constexpr std::uint32_t descriptorSignature = 0x08074b50;
+constexpr std::uint16_t lengthAtEndFlag = 8;
+constexpr std::uint16_t zip64ExtraId = 0x0001;
+
+std::uint64_t getLittleEndian(const char* p, std::size_t bytes) {
+    std::uint64_t value = 0;
+    for (std::size_t i = bytes; i-- > 0;)
+        value = value << 8 | static_cast<unsigned char>(p[i]);
+    return value;
+}
+
+void setLittleEndian(char* p, std::uint64_t value, std::size_t bytes) {
+    for (std::size_t i = 0; i < bytes; ++i, value >>= 8)
+        p[i] = static_cast<char>(value & 0xFF);
+}
 
 // zlib levels for -m1 (fastest) to -m5 (best); -m3 is zlib's own default.
 constexpr std::array<const char*, 6> deflateLevels{"0", "1", "3", "6", "8", "9"};
@@ -35,7 +57,7 @@ int openForReading(const std::string& path) {
 
 } // namespace
 
-EntryWriter::EntryWriter(ByteSink& out, int level, const std::optional<std::string>& password,
+EntryWriter::EntryWriter(PatchableSink& out, int level, const std::optional<std::string>& password,
                          Reporter& reporter, StopRequest& stop)
     : out_(out), reporter_(reporter), stop_(stop), buffer_(readBlock) {
     archive_ = archive_write_new();
@@ -58,8 +80,8 @@ EntryWriter::EntryWriter(ByteSink& out, int level, const std::optional<std::stri
         check(archive_write_set_format_option(archive_, "zip", "encryption", "aes256"), "encryption");
         check(archive_write_set_passphrase(archive_, password->c_str()), "password");
     }
-    check(archive_write_set_bytes_per_block(archive_, readBlock), "block size");
-    check(archive_write_set_bytes_in_last_block(archive_, 1), "block size");
+    // Unblocked, so that every entry has left libarchive when it is finished.
+    check(archive_write_set_bytes_per_block(archive_, 0), "block size");
     check(archive_write_open2(archive_, this, nullptr, &EntryWriter::writeCallback, nullptr, nullptr),
           "archive");
 }
@@ -75,7 +97,7 @@ EntryWriter::~EntryWriter() {
 long EntryWriter::writeCallback(archive* handle, void* self, const void* data, std::size_t size) {
     auto* writer = static_cast<EntryWriter*>(self);
     try {
-        writer->out_.write(data, size);
+        writer->receive(static_cast<const char*>(data), size);
         return static_cast<long>(size);
     } catch (...) {
         // Exceptions must not cross libarchive's C frames: keep it and rethrow later.
@@ -129,6 +151,9 @@ AddResult EntryWriter::add(const SourceItem& item) {
         linkTarget.resize(static_cast<std::size_t>(length));
     }
 
+    phase_ = Phase::InEntry;
+    entryStart_ = position();
+    header_.clear();
     archive_entry_clear(entry_);
     archive_entry_set_pathname_utf8(entry_, item.storedName.c_str());
     archive_entry_set_mode(entry_, state.mode);
@@ -147,6 +172,8 @@ AddResult EntryWriter::add(const SourceItem& item) {
     if (item.kind == SourceItem::Kind::File)
         result = writeFileData(item, file.get());
     check(archive_write_finish_entry(archive_), "cannot add \"" + item.path + "\"");
+    dropDescriptor();
+    phase_ = Phase::BetweenEntries;
     return result;
 }
 
@@ -195,9 +222,125 @@ AddResult EntryWriter::writeFileData(const SourceItem& item, int descriptor) {
     return AddResult::Written;
 }
 
-void EntryWriter::finish() {
+void EntryWriter::finish(std::string_view comment) {
+    phase_ = Phase::InDirectory;
     check(archive_write_close(archive_), "cannot finish the archive");
     finished_ = true;
+    forward(0);
+    std::vector<ZipEntry> entries = parseCentralRecords(directory_);
+    if (entries.size() != offsets_.size())
+        throw ArchiverError(ExitCode::Fatal, "the central directory does not match the entries written");
+    for (std::size_t index = 0; index < entries.size(); ++index) {
+        entries[index].localOffset = offsets_[index];
+        if (compacted_[index])
+            entries[index].flags &= static_cast<std::uint16_t>(~lengthAtEndFlag);
+    }
+    writeCentralDirectory(out_, position(), entries, comment);
+}
+
+void EntryWriter::receive(const char* data, std::size_t size) {
+    if (phase_ == Phase::InDirectory) {
+        directory_.append(data, size);
+        return;
+    }
+    if (phase_ == Phase::InEntry) {
+        // Keep the local header: 30 bytes, then as many as its name and extra fields need.
+        for (std::size_t taken = 0; taken < size;) {
+            std::size_t wanted = localHeaderSize;
+            if (header_.size() >= localHeaderSize)
+                wanted += getLittleEndian(header_.data() + 26, 2) + getLittleEndian(header_.data() + 28, 2);
+            if (header_.size() >= wanted)
+                break;
+            const std::size_t step = std::min(wanted - header_.size(), size - taken);
+            header_.append(data + taken, step);
+            taken += step;
+        }
+    }
+    if (size < gatherLimit) {
+        pending_.append(data, size);
+        if (pending_.size() >= gatherLimit)
+            forward(longestDescriptor);
+        return;
+    }
+    // A big block goes on directly, all but its tail.
+    forward(0);
+    out_.write(data, size - longestDescriptor);
+    forwarded_ += size - longestDescriptor;
+    pending_.assign(data + size - longestDescriptor, longestDescriptor);
+}
+
+void EntryWriter::forward(std::size_t keep) {
+    if (pending_.size() <= keep)
+        return;
+    const std::size_t count = pending_.size() - keep;
+    out_.write(pending_.data(), count);
+    forwarded_ += count;
+    pending_.erase(0, count);
+}
+
+void EntryWriter::patch(std::uint64_t offset, std::string_view bytes) {
+    // Bytes already passed on are rewritten in the sink, the others where they wait.
+    if (offset < forwarded_) {
+        const std::size_t before =
+            static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size(), forwarded_ - offset));
+        out_.patch(offset, bytes.data(), before);
+        bytes.remove_prefix(before);
+        offset += before;
+    }
+    if (!bytes.empty())
+        pending_.replace(static_cast<std::size_t>(offset - forwarded_), bytes.size(), bytes);
+}
+
+void EntryWriter::dropDescriptor() {
+    offsets_.push_back(entryStart_);
+    compacted_.push_back(false);
+    const std::uint64_t length = position() - entryStart_;
+    if (header_.size() < localHeaderSize)
+        return;
+    const std::uint16_t flags = static_cast<std::uint16_t>(getLittleEndian(header_.data() + 6, 2));
+    const std::size_t nameLength = getLittleEndian(header_.data() + 26, 2);
+    const std::size_t extraLength = getLittleEndian(header_.data() + 28, 2);
+    const std::size_t headerLength = localHeaderSize + nameLength + extraLength;
+    if (!(flags & lengthAtEndFlag) || header_.size() != headerLength)
+        return;
+
+    // Where the local header has a ZIP64 field, the sizes go there.
+    std::size_t zip64Field = 0;
+    for (std::size_t at = localHeaderSize + nameLength; at + 4 <= headerLength;) {
+        const std::size_t size = getLittleEndian(header_.data() + at + 2, 2);
+        if (getLittleEndian(header_.data() + at, 2) == zip64ExtraId && size >= 16)
+            zip64Field = at + 4;
+        at += 4 + size;
+    }
+    // Anything unexpected leaves the entry as libarchive wrote it, which is valid too.
+    for (const std::size_t descriptorLength : {std::size_t{16}, std::size_t{24}}) {
+        if (pending_.size() < descriptorLength || length < headerLength + descriptorLength)
+            continue;
+        const char* descriptor = pending_.data() + pending_.size() - descriptorLength;
+        const std::size_t sizeBytes = descriptorLength == 16 ? 4 : 8;
+        const std::uint64_t crc = getLittleEndian(descriptor + 4, 4);
+        const std::uint64_t compressed = getLittleEndian(descriptor + 8, sizeBytes);
+        const std::uint64_t size = getLittleEndian(descriptor + 8 + sizeBytes, sizeBytes);
+        if (getLittleEndian(descriptor, 4) != descriptorSignature ||
+            compressed != length - headerLength - descriptorLength)
+            continue;
+        const bool big = compressed >= 0xFFFFFFFF || size >= 0xFFFFFFFF;
+        if (big && zip64Field == 0)
+            return;
+        std::string header = header_;
+        setLittleEndian(header.data() + 6, flags & ~lengthAtEndFlag, 2);
+        setLittleEndian(header.data() + 14, crc, 4);
+        setLittleEndian(header.data() + 18, zip64Field ? 0xFFFFFFFF : compressed, 4);
+        setLittleEndian(header.data() + 22, zip64Field ? 0xFFFFFFFF : size, 4);
+        if (zip64Field) {
+            setLittleEndian(header.data() + zip64Field, size, 8);
+            setLittleEndian(header.data() + zip64Field + 8, compressed, 8);
+        }
+        pending_.resize(pending_.size() - descriptorLength);
+        patch(entryStart_, header);
+        compacted_.back() = true;
+        return;
+    }
 }
 
 } // namespace stowline::archiver

@@ -143,6 +143,30 @@ void VolumeWriter::write(const void* data, std::size_t size) {
     }
 }
 
+void VolumeWriter::patch(std::uint64_t offset, const void* data, std::size_t size) {
+    const auto* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const std::size_t index = volumeSize_ > 0 ? static_cast<std::size_t>(offset / volumeSize_) : 0;
+        const std::uint64_t inFile = volumeSize_ > 0 ? offset % volumeSize_ : offset;
+        std::size_t chunk = size;
+        if (volumeSize_ > 0)
+            chunk = static_cast<std::size_t>(std::min<std::uint64_t>(chunk, volumeSize_ - inFile));
+        if (index >= files_.size() || offset + chunk > written_)
+            throw ArchiverError(ExitCode::Fatal, "a patch lies beyond what was written");
+        const bool current = index + 1 == files_.size() && current_.valid();
+        FileDescriptor other;
+        if (!current)
+            other = FileDescriptor(::open(files_[index].c_str(), O_WRONLY | O_CLOEXEC));
+        const int descriptor = current ? current_.get() : other.get();
+        if (descriptor < 0 ||
+            ::pwrite(descriptor, bytes, chunk, static_cast<off_t>(inFile)) != static_cast<ssize_t>(chunk))
+            throw ArchiverError(ExitCode::Write, "cannot write \"" + files_[index] + "\": " + errorText(errno));
+        bytes += chunk;
+        offset += chunk;
+        size -= chunk;
+    }
+}
+
 void VolumeWriter::finish(bool sync) {
     if (!current_.valid() && files_.empty())
         openNext(); // an empty stream is still one (empty) file

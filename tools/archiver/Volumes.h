@@ -62,10 +62,11 @@ private:
 
 // Writes a byte stream into numbered files of at most `volumeSize` bytes each (0: one
 // file), named `prefix`.001, .002, ...
-class VolumeWriter final : public ByteSink {
+class VolumeWriter final : public PatchableSink {
 public:
     VolumeWriter(std::string prefix, std::uint64_t volumeSize, StopRequest& stop);
     void write(const void* data, std::size_t size) override;
+    void patch(std::uint64_t offset, const void* data, std::size_t size) override;
     // Closes the last file; with `sync` every file is flushed to the disk first.
     void finish(bool sync);
 

@@ -252,6 +252,107 @@ ZipDirectory readZipDirectory(const PartedInput& input) {
     return directory;
 }
 
+std::vector<ZipEntry> parseCentralRecords(std::string_view block) {
+    std::vector<ZipEntry> entries;
+    std::size_t position = 0;
+    while (block.size() - position >= 4 && get32(block.data() + position) == centralSignature) {
+        ZipEntry entry;
+        position += parseCentralRecord(block, position, entry);
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+void writeCentralDirectory(ByteSink& out, std::uint64_t offset, const std::vector<ZipEntry>& entries,
+                           std::string_view comment) {
+    const std::uint64_t directoryOffset = offset;
+    const auto put = [&out, &offset](const void* data, std::size_t size) {
+        out.write(data, size);
+        offset += size;
+    };
+    std::string block;
+    for (const ZipEntry& entry : entries) {
+        // The ZIP64 field holds exactly the values that do not fit their 32-bit places.
+        const bool bigSize = entry.size >= max32;
+        const bool bigCompressed = entry.compressedSize >= max32;
+        const bool bigOffset = entry.localOffset >= max32;
+        std::string extra = withoutFields(entry.extra, {zip64ExtraId});
+        std::uint16_t versionNeeded = entry.versionNeeded;
+        if (bigSize || bigCompressed || bigOffset) {
+            std::string values;
+            if (bigSize)
+                put64(values, entry.size);
+            if (bigCompressed)
+                put64(values, entry.compressedSize);
+            if (bigOffset)
+                put64(values, entry.localOffset);
+            std::string field;
+            put16(field, zip64ExtraId);
+            put16(field, values.size());
+            extra = field + values + extra;
+            versionNeeded = std::max<std::uint16_t>(versionNeeded, 45);
+        }
+        put32(block, centralSignature);
+        put16(block, entry.versionMadeBy);
+        put16(block, versionNeeded);
+        put16(block, entry.flags);
+        put16(block, entry.method);
+        put16(block, entry.dosTime);
+        put16(block, entry.dosDate);
+        put32(block, entry.crc);
+        put32(block, bigCompressed ? max32 : entry.compressedSize);
+        put32(block, bigSize ? max32 : entry.size);
+        put16(block, entry.name.size());
+        put16(block, extra.size());
+        put16(block, entry.comment.size());
+        put16(block, 0);
+        put16(block, entry.internalAttributes);
+        put32(block, entry.externalAttributes);
+        put32(block, bigOffset ? max32 : entry.localOffset);
+        block += entry.name;
+        block += extra;
+        block += entry.comment;
+        if (block.size() >= (1 << 20)) {
+            put(block.data(), block.size());
+            block.clear();
+        }
+    }
+    put(block.data(), block.size());
+    const std::uint64_t directorySize = offset - directoryOffset;
+    const std::uint64_t count = entries.size();
+
+    std::string tail;
+    const bool zip64 = count >= max16 || directorySize >= max32 || directoryOffset >= max32;
+    if (zip64) {
+        const std::uint64_t zip64Offset = offset;
+        put32(tail, zip64EndSignature);
+        put64(tail, zip64EndSize - 12);
+        put16(tail, 45);
+        put16(tail, 45);
+        put32(tail, 0);
+        put32(tail, 0);
+        put64(tail, count);
+        put64(tail, count);
+        put64(tail, directorySize);
+        put64(tail, directoryOffset);
+        put32(tail, zip64LocatorSignature);
+        put32(tail, 0);
+        put64(tail, zip64Offset);
+        put32(tail, 1);
+    }
+    const std::string_view kept = comment.substr(0, maxZipComment);
+    put32(tail, endSignature);
+    put16(tail, 0);
+    put16(tail, 0);
+    put16(tail, std::min<std::uint64_t>(count, max16));
+    put16(tail, std::min<std::uint64_t>(count, max16));
+    put32(tail, std::min<std::uint64_t>(directorySize, max32));
+    put32(tail, std::min<std::uint64_t>(directoryOffset, max32));
+    put16(tail, kept.size());
+    tail += kept;
+    put(tail.data(), tail.size());
+}
+
 ZipAssembler::ZipAssembler(ByteSink& out, StopRequest& stop) : out_(out), stop_(stop) {}
 
 void ZipAssembler::put(const void* data, std::size_t size) {
@@ -299,118 +400,7 @@ void ZipAssembler::copyEntry(const PartedInput& from, const ZipEntry& entry, std
 }
 
 void ZipAssembler::finish(std::string_view comment) {
-    const std::uint64_t directoryOffset = offset_;
-    std::string block;
-    for (const ZipEntry& entry : written_) {
-        // The ZIP64 field holds exactly the values that do not fit their 32-bit places.
-        const bool bigSize = entry.size >= max32;
-        const bool bigCompressed = entry.compressedSize >= max32;
-        const bool bigOffset = entry.localOffset >= max32;
-        std::string extra = withoutFields(entry.extra, {zip64ExtraId});
-        std::uint16_t versionNeeded = entry.versionNeeded;
-        if (bigSize || bigCompressed || bigOffset) {
-            std::string values;
-            if (bigSize)
-                put64(values, entry.size);
-            if (bigCompressed)
-                put64(values, entry.compressedSize);
-            if (bigOffset)
-                put64(values, entry.localOffset);
-            std::string field;
-            put16(field, zip64ExtraId);
-            put16(field, values.size());
-            extra = field + values + extra;
-            versionNeeded = std::max<std::uint16_t>(versionNeeded, 45);
-        }
-        put32(block, centralSignature);
-        put16(block, entry.versionMadeBy);
-        put16(block, versionNeeded);
-        put16(block, entry.flags);
-        put16(block, entry.method);
-        put16(block, entry.dosTime);
-        put16(block, entry.dosDate);
-        put32(block, entry.crc);
-        put32(block, bigCompressed ? max32 : entry.compressedSize);
-        put32(block, bigSize ? max32 : entry.size);
-        put16(block, entry.name.size());
-        put16(block, extra.size());
-        put16(block, entry.comment.size());
-        put16(block, 0);
-        put16(block, entry.internalAttributes);
-        put32(block, entry.externalAttributes);
-        put32(block, bigOffset ? max32 : entry.localOffset);
-        block += entry.name;
-        block += extra;
-        block += entry.comment;
-        if (block.size() >= (1 << 20)) {
-            put(block.data(), block.size());
-            block.clear();
-        }
-    }
-    put(block.data(), block.size());
-    const std::uint64_t directorySize = offset_ - directoryOffset;
-    const std::uint64_t count = written_.size();
-
-    std::string tail;
-    const bool zip64 = count >= max16 || directorySize >= max32 || directoryOffset >= max32;
-    if (zip64) {
-        const std::uint64_t zip64Offset = offset_;
-        put32(tail, zip64EndSignature);
-        put64(tail, zip64EndSize - 12);
-        put16(tail, 45);
-        put16(tail, 45);
-        put32(tail, 0);
-        put32(tail, 0);
-        put64(tail, count);
-        put64(tail, count);
-        put64(tail, directorySize);
-        put64(tail, directoryOffset);
-        put32(tail, zip64LocatorSignature);
-        put32(tail, 0);
-        put64(tail, zip64Offset);
-        put32(tail, 1);
-    }
-    const std::string_view kept = comment.substr(0, maxZipComment);
-    put32(tail, endSignature);
-    put16(tail, 0);
-    put16(tail, 0);
-    put16(tail, std::min<std::uint64_t>(count, max16));
-    put16(tail, std::min<std::uint64_t>(count, max16));
-    put32(tail, std::min<std::uint64_t>(directorySize, max32));
-    put32(tail, std::min<std::uint64_t>(directoryOffset, max32));
-    put16(tail, kept.size());
-    tail += kept;
-    put(tail.data(), tail.size());
-}
-
-CommentSink::CommentSink(ByteSink& out, std::string comment)
-    : out_(out), comment_(std::move(comment)) {
-    comment_.resize(std::min(comment_.size(), maxZipComment));
-}
-
-void CommentSink::write(const void* data, std::size_t size) {
-    const auto* bytes = static_cast<const char*>(data);
-    if (size >= endRecordSize) {
-        out_.write(held_.data(), held_.size());
-        out_.write(bytes, size - endRecordSize);
-        held_.assign(bytes + size - endRecordSize, endRecordSize);
-        return;
-    }
-    held_.append(bytes, size);
-    if (held_.size() > endRecordSize) {
-        out_.write(held_.data(), held_.size() - endRecordSize);
-        held_.erase(0, held_.size() - endRecordSize);
-    }
-}
-
-void CommentSink::finish() {
-    if (held_.size() != endRecordSize || get32(held_.data()) != endSignature ||
-        get16(held_.data() + 20) != 0)
-        throw ArchiverError(ExitCode::Fatal, "the archive did not end as expected; no comment was added");
-    std::string record = held_.substr(0, 20);
-    put16(record, comment_.size());
-    record += comment_;
-    out_.write(record.data(), record.size());
+    writeCentralDirectory(out_, offset_, written_, comment);
 }
 
 } // namespace stowline::archiver

@@ -75,19 +75,12 @@ private:
 // The archive comment written after the end record. ZIP allows at most 65535 bytes.
 constexpr std::size_t maxZipComment = 65535;
 
-// Passes a ZIP stream on unchanged except for its last 22 bytes, the end record, which
-// gets `comment` (an archive written in one pass can be given a comment this way).
-class CommentSink final : public ByteSink {
-public:
-    CommentSink(ByteSink& out, std::string comment);
-    void write(const void* data, std::size_t size) override;
-    // Throws ArchiverError(Fatal) when the stream did not end in an end record.
-    void finish();
+// The central records at the start of `block`, up to the first thing that is not one.
+std::vector<ZipEntry> parseCentralRecords(std::string_view block);
 
-private:
-    ByteSink& out_;
-    std::string comment_;
-    std::string held_;
-};
+// Writes the central directory for `entries`, whose local records are already in `out`,
+// starting at `offset`, followed by the end records with `comment`.
+void writeCentralDirectory(ByteSink& out, std::uint64_t offset, const std::vector<ZipEntry>& entries,
+                           std::string_view comment);
 
 } // namespace stowline::archiver
