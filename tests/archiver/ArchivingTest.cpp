@@ -228,6 +228,10 @@ TEST_F(Archiving, VolumesRejoinToTheArchive) {
     write("joined.zip", joined);
     EXPECT_EQ(tool({"/usr/bin/unzip", "-tq", path("joined.zip")}).exitCode, 0);
     EXPECT_EQ(extracted(path("joined.zip"), "docs/noise.bin"), read(docs_ + "/noise.bin"));
+    // The local headers hold the sizes too, even where the header and the end of the
+    // data lie in different volumes.
+    EXPECT_EQ(streamed(path("joined.zip"), "docs/noise.bin"), read(docs_ + "/noise.bin"));
+    EXPECT_EQ(streamed(path("joined.zip"), "docs/sub/c.txt"), std::string(20000, 'c'));
     EXPECT_EQ(stowarc({"t", archive}).exitCode, 0) << "the set is read where it lies";
 
     // Updating a set keeps its volume size.

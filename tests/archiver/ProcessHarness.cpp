@@ -22,6 +22,9 @@ pid_t spawn(const std::vector<std::string>& command, const SpawnOptions& options
     if (child != 0)
         return child;
     // In the child: only async-signal-safe calls until exec.
+    const int in = ::open(options.inputFile.empty() ? "/dev/null" : options.inputFile.c_str(), O_RDONLY);
+    if (in < 0 || ::dup2(in, 0) < 0)
+        ::_exit(126);
     const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0)
@@ -109,7 +112,7 @@ ProcessResult ArchiverProcess::tool(const std::vector<std::string>& command) con
     const std::string out = (fs::temp_directory_path() / (root_.filename().string() + ".tout")).string();
     const std::string err = (fs::temp_directory_path() / (root_.filename().string() + ".terr")).string();
     ProcessResult result;
-    result.exitCode = finish(spawn(command, {root_.string(), std::nullopt}, out, err));
+    result.exitCode = finish(spawn(command, {root_.string(), {}, std::nullopt}, out, err));
     result.out = read(out);
     result.err = read(err);
     fs::remove(out);
@@ -140,6 +143,18 @@ std::string ArchiverProcess::extracted(const std::string& archive, const std::st
     const ProcessResult result = tool(command);
     EXPECT_EQ(result.exitCode, 0) << "bsdtar -xOf " << archive << " " << name << ": " << result.err;
     return result.out;
+}
+
+std::string ArchiverProcess::streamed(const std::string& archive, const std::string& name) const {
+    const std::string out = (fs::temp_directory_path() / (root_.filename().string() + ".sout")).string();
+    const std::string err = (fs::temp_directory_path() / (root_.filename().string() + ".serr")).string();
+    const int exitCode =
+        finish(spawn({"/usr/bin/bsdtar", "-xOf", "-", name}, {root_.string(), archive, std::nullopt}, out, err));
+    EXPECT_EQ(exitCode, 0) << "bsdtar -xOf - " << name << " < " << archive << ": " << read(err);
+    const std::string content = read(out);
+    fs::remove(out);
+    fs::remove(err);
+    return content;
 }
 
 std::set<std::string> ArchiverProcess::filesIn(const std::string& folder) const {

@@ -21,6 +21,7 @@ struct ProcessResult {
 
 struct SpawnOptions {
     std::string workingFolder;
+    std::string inputFile;             // standard input; empty: none
     std::optional<long> fileSizeLimit; // RLIMIT_FSIZE for the child, with SIGXFSZ ignored
 };
 
@@ -51,6 +52,9 @@ protected:
     // One file's contents as bsdtar extracts it.
     std::string extracted(const std::string& archive, const std::string& name,
                           const std::string& password = {}) const;
+    // The same, with the archive read as a stream from standard input: bsdtar then goes
+    // by the local headers alone, not by the central directory.
+    std::string streamed(const std::string& archive, const std::string& name) const;
     // Files of a folder (not recursive), hidden ones included.
     std::set<std::string> filesIn(const std::string& folder) const;
 
