@@ -37,9 +37,9 @@ TEST_F(Archiving, DefaultPresetIntoTheRunFolder) {
     const std::string run = path("tmp/QWERTYUI");
     fs::create_directories(run);
     const std::time_t before = std::time(nullptr);
-    const ProcessResult result = stowarc({"a", "-CFG-", "-ag-YYMMDDHHMMSS", "-v", "-m0", "-ep1", "-s",
-                                          "-dh", "-r", "-INUL", "-ILOG" + log_, "-x@" + exclude_,
-                                          run + "/docs", "@" + include_});
+    const ProcessResult result =
+        stowarc({"a", "-CFG-", "-ag-YYMMDDHHMMSS", "-v", "-m0", "-ep1", "-s", "-dh", "-r", "-INUL",
+                 "-ILOG" + log_, "-x@" + exclude_, run + "/docs", "@" + include_});
     const std::time_t after = std::time(nullptr);
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_TRUE(result.out.empty() && result.err.empty()) << "-INUL prints nothing";
@@ -62,8 +62,8 @@ TEST_F(Archiving, DefaultPresetIntoTheRunFolder) {
     EXPECT_TRUE(possible.count(stamp[1])) << stamp[1];
 
     const std::string archive = run + "/" + name;
-    EXPECT_EQ(listed(archive), (std::set<std::string>{"docs/", "docs/a.txt", "docs/empty/", "docs/sub/",
-                                                      "docs/sub/c.txt"}));
+    EXPECT_EQ(listed(archive), (std::set<std::string>{"docs/", "docs/a.txt", "docs/empty/",
+                                                      "docs/sub/", "docs/sub/c.txt"}));
     // -m0 stores, and unzip extracts the same paths.
     EXPECT_NE(tool({"/usr/bin/unzip", "-v", archive}).out.find("Stored"), std::string::npos);
     ASSERT_EQ(tool({"/usr/bin/unzip", "-q", archive, "-d", path("out")}).exitCode, 0);
@@ -74,10 +74,29 @@ TEST_F(Archiving, DefaultPresetIntoTheRunFolder) {
 TEST_F(Archiving, DirectArchivingWithCommentFilterAndUpdates) {
     const std::string comment = write("data/presets/Docs.cmt", "Weekly docs\r\nsecond line\r\n");
     const std::string filter = writeList("data/presets/Docs.flt", {"*.txt"});
-    const std::vector<std::string> line{"a", "-v100m", "-u", "-as", "-m5", "-ma5", "-md1024k", "-ep", "-k",
-                                        "-s", "-dh", "-r", "-vd", "-rr3%", "-z" + comment, "-ri8:10",
-                                        "-ILOG" + log_, "-os", "-eHS", "-n@" + filter, "-x@" + exclude_,
-                                        path("backup/docs"), "@" + include_};
+    const std::vector<std::string> line{"a",
+                                        "-v100m",
+                                        "-u",
+                                        "-as",
+                                        "-m5",
+                                        "-ma5",
+                                        "-md1024k",
+                                        "-ep",
+                                        "-k",
+                                        "-s",
+                                        "-dh",
+                                        "-r",
+                                        "-vd",
+                                        "-rr3%",
+                                        "-z" + comment,
+                                        "-ri8:10",
+                                        "-ILOG" + log_,
+                                        "-os",
+                                        "-eHS",
+                                        "-n@" + filter,
+                                        "-x@" + exclude_,
+                                        path("backup/docs"),
+                                        "@" + include_};
     const std::string archive = path("backup/docs.zip");
 
     ProcessResult result = stowarc(line);
@@ -99,7 +118,8 @@ TEST_F(Archiving, DirectArchivingWithCommentFilterAndUpdates) {
 
     // A newer file is replaced, a new one added, a removed one dropped (-as).
     write("src/docs/a.txt", "alpha, revised\n");
-    fs::last_write_time(path("src/docs/a.txt"), fs::file_time_type::clock::now() + std::chrono::seconds(10));
+    fs::last_write_time(path("src/docs/a.txt"),
+                        fs::file_time_type::clock::now() + std::chrono::seconds(10));
     write("src/docs/d.txt", "delta\n");
     fs::remove(path("src/docs/sub/c.txt"));
     result = stowarc(line);
@@ -124,12 +144,14 @@ TEST_F(Archiving, PathModes) {
         {{"-ep1", "-r"}, docs_ + "/*.txt", {"a.txt", "sub/c.txt"}},
         {{"-ep1"}, docs_ + "/*.txt", {"a.txt"}}, // a mask without -r stays in its folder
         {{"-ep"}, docs_, {"a.txt", "c.txt"}},
-        {{"-ep2"}, docs_, {root + "/", root + "/a.txt", root + "/empty/", root + "/sub/", root + "/sub/c.txt"}},
+        {{"-ep2"},
+         docs_,
+         {root + "/", root + "/a.txt", root + "/empty/", root + "/sub/", root + "/sub/c.txt"}},
         {{"-ep3"}, docs_ + "/sub", {root + "/sub/", root + "/sub/c.txt"}},
-        {{}, "src/docs/sub", {"src/docs/sub/", "src/docs/sub/c.txt"}},          // relative, as given
-        {{}, "./src/../src/docs/sub/c.txt", {"src/docs/sub/c.txt"}},             // cleaned
+        {{}, "src/docs/sub", {"src/docs/sub/", "src/docs/sub/c.txt"}}, // relative, as given
+        {{}, "./src/../src/docs/sub/c.txt", {"src/docs/sub/c.txt"}},   // cleaned
         {{"-ep1"}, "src/docs/sub/c.txt", {"c.txt"}},
-        {{}, docs_ + "/sub", {root + "/sub/", root + "/sub/c.txt"}},             // absolute: no root
+        {{}, docs_ + "/sub", {root + "/sub/", root + "/sub/c.txt"}}, // absolute: no root
     };
     for (std::size_t index = 0; index < cases.size(); ++index) {
         const Case& c = cases[index];
@@ -160,14 +182,22 @@ TEST_F(Archiving, ExcludeAndFilterLists) {
         return files;
     };
     const std::vector<Case> cases{
-        {{"*.bak"}, {},
-         with({"a.txt", "keep.log", "tmp/x.txt", "sub/tmp/y.txt", "sub/z.doc", "sub/c.txt", "private/p.txt"},
+        {{"*.bak"},
+         {},
+         with({"a.txt", "keep.log", "tmp/x.txt", "sub/tmp/y.txt", "sub/z.doc", "sub/c.txt",
+               "private/p.txt"},
               folders)},
-        {{"*.bak", "*/tmp/"}, {},
-         {"a.txt", "keep.log", "sub/z.doc", "sub/c.txt", "private/p.txt", "empty/", "private/", "sub/"}},
-        {{"tmp", "*.bak", "*.log", "*.doc", "private"}, {}, {"a.txt", "sub/c.txt", "empty/", "sub/"}},
+        {{"*.bak", "*/tmp/"},
+         {},
+         {"a.txt", "keep.log", "sub/z.doc", "sub/c.txt", "private/p.txt", "empty/", "private/",
+          "sub/"}},
+        {{"tmp", "*.bak", "*.log", "*.doc", "private"},
+         {},
+         {"a.txt", "sub/c.txt", "empty/", "sub/"}},
         {{docs_ + "/private", docs_ + "/sub/"}, {"*.txt"}, {"a.txt", "tmp/x.txt"}},
-        {{"*.bak", "*.log"}, {"*.txt"}, {"a.txt", "tmp/x.txt", "sub/tmp/y.txt", "sub/c.txt", "private/p.txt"}},
+        {{"*.bak", "*.log"},
+         {"*.txt"},
+         {"a.txt", "tmp/x.txt", "sub/tmp/y.txt", "sub/c.txt", "private/p.txt"}},
         {{}, {"*.doc", "*.log"}, {"keep.log", "sub/z.doc"}},
     };
     for (std::size_t index = 0; index < cases.size(); ++index) {
@@ -178,7 +208,8 @@ TEST_F(Archiving, ExcludeAndFilterLists) {
         if (!c.filter.empty())
             arguments.push_back("-n@" + writeList("lists/" + tag + ".flt", c.filter));
         const std::string archive = path("masks/" + tag + ".zip");
-        arguments.insert(arguments.end(), {archive, "@" + writeList("lists/" + tag + ".inc", {docs_ + "/"})});
+        arguments.insert(arguments.end(),
+                         {archive, "@" + writeList("lists/" + tag + ".inc", {docs_ + "/"})});
         const ProcessResult result = stowarc(arguments);
         ASSERT_EQ(result.exitCode, 0) << "case " << index << ": " << result.err;
         EXPECT_EQ(listed(archive), c.expected) << "case " << index;
@@ -191,7 +222,9 @@ TEST_F(Archiving, PasswordEncryptsTheContents) {
     EXPECT_EQ(extracted(archive, "docs/a.txt", "S3cret word"), "alpha\n");
     EXPECT_NE(tool({"/usr/bin/unzip", "-v", archive}).out.find("Unk:099"), std::string::npos)
         << "AES entries (method 99)";
-    EXPECT_NE(tool({"/usr/bin/bsdtar", "--passphrase", "wrong", "-xOf", archive, "docs/a.txt"}).exitCode, 0);
+    EXPECT_NE(
+        tool({"/usr/bin/bsdtar", "--passphrase", "wrong", "-xOf", archive, "docs/a.txt"}).exitCode,
+        0);
 
     EXPECT_EQ(stowarc({"t", "-hpS3cret word", archive}).exitCode, 0);
     EXPECT_EQ(stowarc({"t", "-hpwrong", archive}).exitCode, 11);
@@ -201,7 +234,8 @@ TEST_F(Archiving, PasswordEncryptsTheContents) {
     write("src/docs/n.txt", "new\n");
     EXPECT_EQ(stowarc({"a", "-ep1", "-r", "-hpother", archive, docs_}).exitCode, 11);
     EXPECT_EQ(read(archive), before);
-    ASSERT_EQ(stowarc({"a", "-ep1", "-r", "-hpS3cret word", archive, docs_ + "/n.txt"}).exitCode, 0);
+    ASSERT_EQ(stowarc({"a", "-ep1", "-r", "-hpS3cret word", archive, docs_ + "/n.txt"}).exitCode,
+              0);
     EXPECT_EQ(extracted(archive, "n.txt", "S3cret word"), "new\n");
     EXPECT_EQ(extracted(archive, "docs/a.txt", "S3cret word"), "alpha\n");
 }
@@ -256,9 +290,11 @@ TEST_F(Archiving, KeepsLinksAsLinksAndLeavesItselfOut) {
     const std::set<std::string> names = listed(archive);
     EXPECT_FALSE(names.count("self.zip"));
     EXPECT_TRUE(names.count("second.txt"));
-    EXPECT_NE(tool({"/usr/bin/bsdtar", "-tvf", archive}).out.find("link -> a.txt"), std::string::npos);
-    EXPECT_TRUE(std::none_of(names.begin(), names.end(),
-                             [](const std::string& n) { return n.find(".stowarc") != std::string::npos; }));
+    EXPECT_NE(tool({"/usr/bin/bsdtar", "-tvf", archive}).out.find("link -> a.txt"),
+              std::string::npos);
+    EXPECT_TRUE(std::none_of(names.begin(), names.end(), [](const std::string& n) {
+        return n.find(".stowarc") != std::string::npos;
+    }));
 }
 
 } // namespace

@@ -19,9 +19,9 @@ std::vector<std::string> split(const std::string& line) {
 // The command lines the program produces, split as the program splits them (the quotes
 // only group; none of these paths holds a blank).
 TEST(CommandLine, BackupLineOfTheDefaultPreset) {
-    const ParsedCommandLine parsed = parseCommandLine(split(
-        "a -CFG- -ag-YYMMDDHHMMSS -v -m0 -ep1 -s -dh -r -INUL -ILOG/data/winrar.log "
-        "-x@/data/presets/Docs.exc /tmp/QWERTYUI/docs @/data/presets/Docs.inc"));
+    const ParsedCommandLine parsed = parseCommandLine(
+        split("a -CFG- -ag-YYMMDDHHMMSS -v -m0 -ep1 -s -dh -r -INUL -ILOG/data/winrar.log "
+              "-x@/data/presets/Docs.exc /tmp/QWERTYUI/docs @/data/presets/Docs.inc"));
     ASSERT_TRUE(parsed.commandLine) << parsed.error;
     const CommandLine& line = *parsed.commandLine;
     EXPECT_EQ(line.command, Command::Add);
@@ -38,10 +38,10 @@ TEST(CommandLine, BackupLineOfTheDefaultPreset) {
 }
 
 TEST(CommandLine, BackupLineWithDirectArchivingAndEverySideFile) {
-    const ParsedCommandLine parsed = parseCommandLine(split(
-        "a -v100m -u -as -m5 -ma5 -md1024k -ep -hpSecret -k -s -t -df -dw -dh -r -vd -rr3% "
-        "-z/p/Docs.cmt -ri8:10 -ILOG/d/winrar.log -os -eHS -n@/p/Docs.flt -x@/p/Docs.exc "
-        "/backup/docs @/p/Docs.inc"));
+    const ParsedCommandLine parsed = parseCommandLine(
+        split("a -v100m -u -as -m5 -ma5 -md1024k -ep -hpSecret -k -s -t -df -dw -dh -r -vd -rr3% "
+              "-z/p/Docs.cmt -ri8:10 -ILOG/d/winrar.log -os -eHS -n@/p/Docs.flt -x@/p/Docs.exc "
+              "/backup/docs @/p/Docs.inc"));
     ASSERT_TRUE(parsed.commandLine) << parsed.error;
     const CommandLine& line = *parsed.commandLine;
     EXPECT_EQ(line.volumeSize, 100u * 1024 * 1024);
@@ -67,8 +67,8 @@ TEST(CommandLine, KeeperRecycleAndCleanLines) {
     EXPECT_EQ(keeper.commandLine->maxVersions, 5u);
     EXPECT_EQ(keeper.commandLine->archive, "/bin/keeper.rar");
 
-    const ParsedCommandLine recycle =
-        parseCommandLine(split("a -df -ep3 -m0 -ibck -dh -r -cfg- /bin/recycle.rar @/d/swlbin-r.txt"));
+    const ParsedCommandLine recycle = parseCommandLine(
+        split("a -df -ep3 -m0 -ibck -dh -r -cfg- /bin/recycle.rar @/d/swlbin-r.txt"));
     ASSERT_TRUE(recycle.commandLine) << recycle.error;
     EXPECT_EQ(recycle.commandLine->deletion, SourceDeletion::Delete);
 
@@ -99,7 +99,8 @@ TEST(CommandLine, SwitchValues) {
         {"a -to1d12h x f", [](const CommandLine& l) { return l.olderThanSeconds == 129600; }},
         {"a -to90m x f", [](const CommandLine& l) { return l.olderThanSeconds == 5400; }},
         {"a -dw -df x f", [](const CommandLine& l) { return l.deletion == SourceDeletion::Wipe; }},
-        {"a -df -df x f", [](const CommandLine& l) { return l.deletion == SourceDeletion::Delete; }},
+        {"a -df -df x f",
+         [](const CommandLine& l) { return l.deletion == SourceDeletion::Delete; }},
         {"a -pAbc x f", [](const CommandLine& l) { return l.password == "Abc"; }},
         {"a -x*.bak -n*.txt x f",
          [](const CommandLine& l) {
@@ -125,24 +126,24 @@ TEST(CommandLine, SwitchValues) {
 
 TEST(CommandLine, WrongLines) {
     const char* cases[] = {
-        "",                  // no command
-        "x arc f",           // unknown command
-        "a",                 // no archive
-        "a arc",             // nothing to add
-        "d arc",             // nothing to delete
-        "a -vauto arc f",    // the word auto is no size
-        "a -v100x arc f",    // unknown unit
-        "a -v1000b arc f",   // below the smallest volume
-        "a -m6 arc f",       // no such level
-        "a -afrar arc f",    // only ZIP is written
-        "a -hp arc f",       // nobody to ask for the password
-        "a -to30 arc f",     // a period needs its unit
-        "a -to1h2d arc f",   // units in the wrong order
-        "a -ver5x arc f",    // not a number
-        "a -z arc f",        // no comment file
-        "a -ilog arc f",     // no log file
-        "a -x@ arc f",       // no list file
-        "a -mt4 arc f",      // a switch not understood here
+        "",                // no command
+        "x arc f",         // unknown command
+        "a",               // no archive
+        "a arc",           // nothing to add
+        "d arc",           // nothing to delete
+        "a -vauto arc f",  // the word auto is no size
+        "a -v100x arc f",  // unknown unit
+        "a -v1000b arc f", // below the smallest volume
+        "a -m6 arc f",     // no such level
+        "a -afrar arc f",  // only ZIP is written
+        "a -hp arc f",     // nobody to ask for the password
+        "a -to30 arc f",   // a period needs its unit
+        "a -to1h2d arc f", // units in the wrong order
+        "a -ver5x arc f",  // not a number
+        "a -z arc f",      // no comment file
+        "a -ilog arc f",   // no log file
+        "a -x@ arc f",     // no list file
+        "a -mt4 arc f",    // a switch not understood here
     };
     for (const char* c : cases) {
         const ParsedCommandLine parsed = parseCommandLine(split(c));
@@ -152,7 +153,8 @@ TEST(CommandLine, WrongLines) {
 }
 
 TEST(CommandLine, ReportingSwitchesAreKnownEvenWhenTheLineIsWrong) {
-    const ParsedCommandLine parsed = parseCommandLine(split("a -bogus -ILOG/d/err.log -inul arc f"));
+    const ParsedCommandLine parsed =
+        parseCommandLine(split("a -bogus -ILOG/d/err.log -inul arc f"));
     EXPECT_FALSE(parsed.commandLine);
     EXPECT_EQ(parsed.errorLog, "/d/err.log");
     EXPECT_TRUE(parsed.quiet);

@@ -43,16 +43,16 @@ TEST(PathMasks, OnDisk) {
         bool matches;
     };
     const Case cases[] = {
-        {"*.bak", "/d/sub/x.bak", false, true},   // a name mask applies at any depth
-        {"*.bak", "/d/sub.bak", true, false},     // wildcard masks skip folders...
-        {"*tmp*/", "/d/mytmp", true, true},       // ...unless they end in '/'
-        {"*tmp*/", "/d/mytmp", false, false},     // which skips files
-        {"cache", "/d/a/cache", true, true},      // a plain name: files and folders
+        {"*.bak", "/d/sub/x.bak", false, true}, // a name mask applies at any depth
+        {"*.bak", "/d/sub.bak", true, false},   // wildcard masks skip folders...
+        {"*tmp*/", "/d/mytmp", true, true},     // ...unless they end in '/'
+        {"*tmp*/", "/d/mytmp", false, false},   // which skips files
+        {"cache", "/d/a/cache", true, true},    // a plain name: files and folders
         {"cache", "/d/a/cache", false, true},
         {"/d/private", "/d/private", true, true}, // an absolute path
         {"/d/private", "/d/private2", true, false},
         {"/d/*.tmp", "/d/x/y.tmp", false, true},
-        {"*/temp/", "/a/b/temp", true, true},     // every temp folder
+        {"*/temp/", "/a/b/temp", true, true},         // every temp folder
         {"sub/x.txt", "/cwd/sub/x.txt", false, true}, // relative to the current folder
         {"sub/x.txt", "/other/sub/x.txt", false, false},
         {"./sub/../x.txt", "/cwd/x.txt", false, true},

@@ -22,7 +22,8 @@ pid_t spawn(const std::vector<std::string>& command, const SpawnOptions& options
     if (child != 0)
         return child;
     // In the child: only async-signal-safe calls until exec.
-    const int in = ::open(options.inputFile.empty() ? "/dev/null" : options.inputFile.c_str(), O_RDONLY);
+    const int in =
+        ::open(options.inputFile.empty() ? "/dev/null" : options.inputFile.c_str(), O_RDONLY);
     if (in < 0 || ::dup2(in, 0) < 0)
         ::_exit(126);
     const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -67,7 +68,8 @@ std::string ArchiverProcess::write(const std::string& relative, const std::strin
     return file.string();
 }
 
-std::string ArchiverProcess::writeNoise(const std::string& relative, std::size_t size, unsigned seed) const {
+std::string ArchiverProcess::writeNoise(const std::string& relative, std::size_t size,
+                                        unsigned seed) const {
     std::mt19937_64 generator(seed);
     std::string bytes(size, '\0');
     for (std::size_t i = 0; i < size; i += 8) {
@@ -85,20 +87,24 @@ std::string ArchiverProcess::read(const std::string& absolute) const {
     return content.str();
 }
 
-std::string ArchiverProcess::writeList(const std::string& relative, const std::vector<std::string>& lines) const {
+std::string ArchiverProcess::writeList(const std::string& relative,
+                                       const std::vector<std::string>& lines) const {
     std::string content;
     for (const std::string& line : lines)
         content += line + "\r\n";
     return write(relative, content);
 }
 
-ProcessResult ArchiverProcess::stowarc(const std::vector<std::string>& arguments, SpawnOptions options) const {
+ProcessResult ArchiverProcess::stowarc(const std::vector<std::string>& arguments,
+                                       SpawnOptions options) const {
     std::vector<std::string> command{stowarcPath_};
     command.insert(command.end(), arguments.begin(), arguments.end());
     if (options.workingFolder.empty())
         options.workingFolder = root_.string();
-    const std::string out = (fs::temp_directory_path() / (root_.filename().string() + ".out")).string();
-    const std::string err = (fs::temp_directory_path() / (root_.filename().string() + ".err")).string();
+    const std::string out =
+        (fs::temp_directory_path() / (root_.filename().string() + ".out")).string();
+    const std::string err =
+        (fs::temp_directory_path() / (root_.filename().string() + ".err")).string();
     ProcessResult result;
     result.exitCode = finish(spawn(command, options, out, err));
     result.out = read(out);
@@ -109,8 +115,10 @@ ProcessResult ArchiverProcess::stowarc(const std::vector<std::string>& arguments
 }
 
 ProcessResult ArchiverProcess::tool(const std::vector<std::string>& command) const {
-    const std::string out = (fs::temp_directory_path() / (root_.filename().string() + ".tout")).string();
-    const std::string err = (fs::temp_directory_path() / (root_.filename().string() + ".terr")).string();
+    const std::string out =
+        (fs::temp_directory_path() / (root_.filename().string() + ".tout")).string();
+    const std::string err =
+        (fs::temp_directory_path() / (root_.filename().string() + ".terr")).string();
     ProcessResult result;
     result.exitCode = finish(spawn(command, {root_.string(), {}, std::nullopt}, out, err));
     result.out = read(out);
@@ -120,7 +128,8 @@ ProcessResult ArchiverProcess::tool(const std::vector<std::string>& command) con
     return result;
 }
 
-std::set<std::string> ArchiverProcess::listed(const std::string& archive, const std::string& password) const {
+std::set<std::string> ArchiverProcess::listed(const std::string& archive,
+                                              const std::string& password) const {
     std::vector<std::string> command{"/usr/bin/bsdtar"};
     if (!password.empty())
         command.insert(command.end(), {"--passphrase", password});
@@ -146,10 +155,12 @@ std::string ArchiverProcess::extracted(const std::string& archive, const std::st
 }
 
 std::string ArchiverProcess::streamed(const std::string& archive, const std::string& name) const {
-    const std::string out = (fs::temp_directory_path() / (root_.filename().string() + ".sout")).string();
-    const std::string err = (fs::temp_directory_path() / (root_.filename().string() + ".serr")).string();
-    const int exitCode =
-        finish(spawn({"/usr/bin/bsdtar", "-xOf", "-", name}, {root_.string(), archive, std::nullopt}, out, err));
+    const std::string out =
+        (fs::temp_directory_path() / (root_.filename().string() + ".sout")).string();
+    const std::string err =
+        (fs::temp_directory_path() / (root_.filename().string() + ".serr")).string();
+    const int exitCode = finish(spawn({"/usr/bin/bsdtar", "-xOf", "-", name},
+                                      {root_.string(), archive, std::nullopt}, out, err));
     EXPECT_EQ(exitCode, 0) << "bsdtar -xOf - " << name << " < " << archive << ": " << read(err);
     const std::string content = read(out);
     fs::remove(out);

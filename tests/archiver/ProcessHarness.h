@@ -45,10 +45,12 @@ protected:
     // A list file with CR LF line ends, as the program writes them.
     std::string writeList(const std::string& relative, const std::vector<std::string>& lines) const;
 
-    ProcessResult stowarc(const std::vector<std::string>& arguments, SpawnOptions options = {}) const;
+    ProcessResult stowarc(const std::vector<std::string>& arguments,
+                          SpawnOptions options = {}) const;
     ProcessResult tool(const std::vector<std::string>& command) const;
     // Names in the archive as bsdtar lists them.
-    std::set<std::string> listed(const std::string& archive, const std::string& password = {}) const;
+    std::set<std::string> listed(const std::string& archive,
+                                 const std::string& password = {}) const;
     // One file's contents as bsdtar extracts it.
     std::string extracted(const std::string& archive, const std::string& name,
                           const std::string& password = {}) const;

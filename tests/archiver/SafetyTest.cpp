@@ -60,8 +60,9 @@ TEST_F(Safety, StopRemovesTheUnfinishedArchiveAndKeepsEverySource) {
     const std::string big = writeNoise("src/big.bin", 48 << 20);
     const std::string log = path("err.log");
 
-    const pid_t child = spawn({stowarcPath_, "a", "-m5", "-df", "-ep1", "-ilog" + log, archive, big},
-                              {root_.string(), {}, std::nullopt}, path("o.txt"), path("e.txt"));
+    const pid_t child =
+        spawn({stowarcPath_, "a", "-m5", "-df", "-ep1", "-ilog" + log, archive, big},
+              {root_.string(), {}, std::nullopt}, path("o.txt"), path("e.txt"));
     // Wait until the new archive is being written, then stop it.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     bool writing = false;
@@ -76,7 +77,8 @@ TEST_F(Safety, StopRemovesTheUnfinishedArchiveAndKeepsEverySource) {
     EXPECT_EQ(finish(child), 255);
 
     EXPECT_EQ(read(archive), before) << "the old archive is untouched";
-    EXPECT_EQ(filesIn(path("out")), std::set<std::string>{"arc.zip"}) << "nothing unfinished is left";
+    EXPECT_EQ(filesIn(path("out")), std::set<std::string>{"arc.zip"})
+        << "nothing unfinished is left";
     EXPECT_EQ(fs::file_size(big), 48u << 20) << "no source is deleted";
     EXPECT_NE(read(log).find("stopped by the user"), std::string::npos);
 }
@@ -122,7 +124,8 @@ TEST_F(Safety, ErrorsGiveTheirExitCodeAndALogLine) {
         EXPECT_EQ(result.exitCode, c.exitCode) << "case " << index << ": " << result.err;
         const std::string text = read(log);
         EXPECT_NE(text.find(c.logText), std::string::npos) << "case " << index << ": " << text;
-        EXPECT_TRUE(std::regex_search(text, std::regex(R"(^\d{4}\.\d\d\.\d\d \d\d:\d\d:\d\d .+\r\n)")))
+        EXPECT_TRUE(
+            std::regex_search(text, std::regex(R"(^\d{4}\.\d\d\.\d\d \d\d:\d\d:\d\d .+\r\n)")))
             << "case " << index << ": " << text;
     }
     EXPECT_EQ(read(foreign), std::string("Rar!\x1a\x07\x01 not a zip archive"));

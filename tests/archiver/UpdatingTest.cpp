@@ -68,8 +68,8 @@ TEST_F(Updating, KeeperKeepsVersions) {
     const std::string list = writeList("data/swlbin-k.txt", {path("docs/f.txt")});
     const std::string keeper = path("bin/keeper.rar");
     const std::string stored = path("docs/f.txt").substr(1);
-    const std::vector<std::string> line{"a", "-ep3", "-m3", "-ibck", "-dh", "-r", "-cfg-", "-hpKey",
-                                        "-ver2", keeper, "@" + list};
+    const std::vector<std::string> line{"a",     "-ep3",   "-m3",   "-ibck", "-dh",     "-r",
+                                        "-cfg-", "-hpKey", "-ver2", keeper,  "@" + list};
     for (int round = 1; round <= 4; ++round) {
         ASSERT_EQ(stowarc(line).exitCode, 0) << "round " << round;
         write("docs/f.txt", "v" + std::to_string(round));

@@ -56,9 +56,8 @@ std::string withDefaultExtension(const std::string& path) {
 }
 
 std::string formatDateMask(std::string_view mask, const std::tm& time, unsigned number) {
-    static constexpr std::array<const char*, 12> months{"Jan", "Feb", "Mar", "Apr",
-                                                        "May", "Jun", "Jul", "Aug",
-                                                        "Sep", "Oct", "Nov", "Dec"};
+    static constexpr std::array<const char*, 12> months{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     std::string text;
     bool hoursSeen = false;
     std::size_t position = 0;

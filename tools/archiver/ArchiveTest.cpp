@@ -25,8 +25,8 @@ public:
     static la_ssize_t read(archive* handle, void* self, const void** data) {
         auto* source = static_cast<Source*>(self);
         try {
-            const std::size_t count = static_cast<std::size_t>(
-                std::min<std::uint64_t>(source->buffer_.size(), source->input_.size() - source->position_));
+            const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(
+                source->buffer_.size(), source->input_.size() - source->position_));
             source->input_.readAt(source->position_, source->buffer_.data(), count);
             source->position_ += count;
             *data = source->buffer_.data();
@@ -38,8 +38,8 @@ public:
     }
     static la_int64_t skip(archive*, void* self, la_int64_t request) {
         auto* source = static_cast<Source*>(self);
-        const std::uint64_t step = std::min<std::uint64_t>(static_cast<std::uint64_t>(request),
-                                                           source->input_.size() - source->position_);
+        const std::uint64_t step = std::min<std::uint64_t>(
+            static_cast<std::uint64_t>(request), source->input_.size() - source->position_);
         source->position_ += step;
         return static_cast<la_int64_t>(step);
     }
@@ -73,7 +73,8 @@ ReaderHandle openReader(Source& source, const std::optional<std::string>& passwo
     if (password)
         archive_read_add_passphrase(reader.get(), password->c_str());
     archive_read_set_seek_callback(reader.get(), &Source::seek);
-    if (archive_read_open2(reader.get(), &source, nullptr, &Source::read, &Source::skip, nullptr) != ARCHIVE_OK)
+    if (archive_read_open2(reader.get(), &source, nullptr, &Source::read, &Source::skip, nullptr) !=
+        ARCHIVE_OK)
         throw ArchiverError(ExitCode::Checksum, std::string("the archive cannot be read: ") +
                                                     archive_error_string(reader.get()));
     return reader;
@@ -87,7 +88,8 @@ std::string reasonOf(archive* reader) {
 // Reads the current entry's data. A failure on the first block of an encrypted entry is
 // the password's fault (the password check comes first); any later one is damage.
 void readEntryData(archive* reader, archive_entry* entry, bool firstBlockOnly, StopRequest& stop) {
-    const std::string name = archive_entry_pathname_utf8(entry) ? archive_entry_pathname_utf8(entry) : "";
+    const std::string name =
+        archive_entry_pathname_utf8(entry) ? archive_entry_pathname_utf8(entry) : "";
     const bool encrypted = archive_entry_is_data_encrypted(entry) > 0;
     bool first = true;
     for (;;) {
@@ -100,8 +102,8 @@ void readEntryData(archive* reader, archive_entry* entry, bool firstBlockOnly, S
             return;
         if (status != ARCHIVE_OK) {
             if (encrypted && first)
-                throw ArchiverError(ExitCode::Password,
-                                    "wrong password for \"" + name + "\" (" + reasonOf(reader) + ")");
+                throw ArchiverError(ExitCode::Password, "wrong password for \"" + name + "\" (" +
+                                                            reasonOf(reader) + ")");
             throw ArchiverError(ExitCode::Checksum,
                                 "checksum error in \"" + name + "\": " + reasonOf(reader));
         }
@@ -125,13 +127,15 @@ std::size_t testArchive(const PartedInput& input, const std::optional<std::strin
         if (status == ARCHIVE_EOF)
             return tested;
         if (status < ARCHIVE_WARN)
-            throw ArchiverError(ExitCode::Checksum, "the archive is damaged: " + reasonOf(reader.get()));
+            throw ArchiverError(ExitCode::Checksum,
+                                "the archive is damaged: " + reasonOf(reader.get()));
         const char* name = archive_entry_pathname_utf8(entry);
         if (!wanted(name ? name : ""))
             continue;
         if (archive_entry_is_data_encrypted(entry) > 0 && !password)
-            throw ArchiverError(ExitCode::Password, std::string("\"") + (name ? name : "") +
-                                                        "\" is encrypted and no password was given");
+            throw ArchiverError(ExitCode::Password,
+                                std::string("\"") + (name ? name : "") +
+                                    "\" is encrypted and no password was given");
         readEntryData(reader.get(), entry, false, stop);
         ++tested;
     }
@@ -147,7 +151,8 @@ bool passwordOpens(const PartedInput& input, const std::string& password, const 
         if (status == ARCHIVE_EOF)
             return true;
         if (status < ARCHIVE_WARN)
-            throw ArchiverError(ExitCode::Checksum, "the archive is damaged: " + reasonOf(reader.get()));
+            throw ArchiverError(ExitCode::Checksum,
+                                "the archive is damaged: " + reasonOf(reader.get()));
         const char* entryName = archive_entry_pathname_utf8(entry);
         if (!entryName || name != entryName)
             continue;

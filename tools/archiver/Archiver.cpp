@@ -43,7 +43,8 @@ MaskList diskMasks(const std::vector<std::string>& masks, const std::vector<std:
     return result;
 }
 
-MaskList archiveMasks(const std::vector<std::string>& masks, const std::vector<std::string>& lists) {
+MaskList archiveMasks(const std::vector<std::string>& masks,
+                      const std::vector<std::string>& lists) {
     MaskList result;
     for (const std::string& mask : namesAndListLines(masks, lists))
         result.add(PathMask::forArchive(mask));
@@ -134,8 +135,8 @@ bool wipeContents(const std::string& path, std::int64_t size) {
     const std::vector<char> zeros(1 << 20, 0);
     std::int64_t done = 0;
     while (done < size) {
-        const std::size_t chunk =
-            static_cast<std::size_t>(std::min<std::int64_t>(size - done, static_cast<std::int64_t>(zeros.size())));
+        const std::size_t chunk = static_cast<std::size_t>(
+            std::min<std::int64_t>(size - done, static_cast<std::int64_t>(zeros.size())));
         const ssize_t written = ::write(file.get(), zeros.data(), chunk);
         if (written < 0 && errno == EINTR)
             continue;
@@ -148,8 +149,9 @@ bool wipeContents(const std::string& path, std::int64_t size) {
 
 // Removes what was archived whole (-df), wiping file contents first (-dw). A file is only
 // removed while it is still the file that was archived.
-void removeArchivedSources(const std::vector<SourceItem>& items, const std::vector<AddResult>& results,
-                           SourceDeletion deletion, Reporter& reporter, StopRequest& stop) {
+void removeArchivedSources(const std::vector<SourceItem>& items,
+                           const std::vector<AddResult>& results, SourceDeletion deletion,
+                           Reporter& reporter, StopRequest& stop) {
     for (std::size_t index = 0; index < items.size(); ++index) {
         const SourceItem& item = items[index];
         if (item.kind == SourceItem::Kind::Folder || !item.removable ||
@@ -262,7 +264,8 @@ void AddCommand::plan() {
     if (!line_.synchronize || !oldInput_)
         return;
     if (!selection_.complete) {
-        reporter_.warning("not all names were found, so no file was removed from the archive (-as)");
+        reporter_.warning(
+            "not all names were found, so no file was removed from the archive (-as)");
         return;
     }
     for (std::size_t index = 0; index < oldDirectory_.entries.size(); ++index) {
@@ -368,7 +371,8 @@ void AddCommand::run() {
         if (line_.password)
             checkPassword();
     } else if (line_.onlyExisting) {
-        throw ArchiverError(ExitCode::NoFiles, "there is no archive whose files could be freshened");
+        throw ArchiverError(ExitCode::NoFiles,
+                            "there is no archive whose files could be freshened");
     }
 
     selection_ = selectSources(options, reporter_, stop_);
@@ -381,13 +385,15 @@ void AddCommand::run() {
     const bool commentChanges = comment_ && *comment_ != oldDirectory_.comment;
     if (oldInput_ && toAdd_.empty() && !dropsSomething && !commentChanges) {
         if (line_.testAfter)
-            testArchive(*oldInput_, line_.password, [](std::string_view) { return true; }, stop_);
+            testArchive(
+                *oldInput_, line_.password, [](std::string_view) { return true; }, stop_);
         reporter_.info(archivePath_ + ": up to date");
         return;
     }
 
     WorkFolder work(folder);
-    const std::uint64_t volumeSize = line_.volumeSize.value_or(oldInput_ ? oldInput_->volumeSize() : 0);
+    const std::uint64_t volumeSize =
+        line_.volumeSize.value_or(oldInput_ ? oldInput_->volumeSize() : 0);
     VolumeWriter volumes(work.path("archive"), volumeSize, stop_);
     if (oldInput_)
         writeUpdatedArchive(volumes, work);
@@ -400,10 +406,12 @@ void AddCommand::run() {
     const PartedInput result(volumes.files());
     readZipDirectory(result);
     if (line_.testAfter)
-        testArchive(result, line_.password, [](std::string_view) { return true; }, stop_);
+        testArchive(
+            result, line_.password, [](std::string_view) { return true; }, stop_);
     else if (line_.deletion != SourceDeletion::Keep)
-        testArchive(result, line_.password,
-                    [this](std::string_view name) { return written_.count(std::string(name)) > 0; }, stop_);
+        testArchive(
+            result, line_.password,
+            [this](std::string_view name) { return written_.count(std::string(name)) > 0; }, stop_);
     stop_.check();
     replaceArchive(volumes.files(), archivePath_, oldFiles_, sync);
 
@@ -411,8 +419,9 @@ void AddCommand::run() {
         removeArchivedSources(selection_.items, results_, line_.deletion, reporter_, stop_);
     reporter_.info(archivePath_ + ": " + std::to_string(written_.size()) + " added, " +
                    sizeText(volumes.written()) +
-                   (volumes.files().size() > 1 ? " in " + std::to_string(volumes.files().size()) + " volumes"
-                                               : std::string()));
+                   (volumes.files().size() > 1
+                        ? " in " + std::to_string(volumes.files().size()) + " volumes"
+                        : std::string()));
 }
 
 void deleteFromArchive(const CommandLine& line, Reporter& reporter, StopRequest& stop) {
@@ -430,7 +439,8 @@ void deleteFromArchive(const CommandLine& line, Reporter& reporter, StopRequest&
     std::size_t removed = 0;
     for (std::size_t index = 0; index < directory.entries.size(); ++index) {
         const ZipEntry& entry = directory.entries[index];
-        remove[index] = archiveNameMatches(masks, entry.name) && !archiveNameMatches(exclude, entry.name) &&
+        remove[index] = archiveNameMatches(masks, entry.name) &&
+                        !archiveNameMatches(exclude, entry.name) &&
                         (!modifiedBefore || entry.modified < *modifiedBefore);
         removed += remove[index] ? 1 : 0;
     }
@@ -451,7 +461,8 @@ void deleteFromArchive(const CommandLine& line, Reporter& reporter, StopRequest&
     const PartedInput result(volumes.files());
     readZipDirectory(result);
     if (line.testAfter)
-        testArchive(result, line.password, [](std::string_view) { return true; }, stop);
+        testArchive(
+            result, line.password, [](std::string_view) { return true; }, stop);
     stop.check();
     replaceArchive(volumes.files(), archivePath, files, true);
     reporter.info(archivePath + ": " + std::to_string(removed) + " deleted");

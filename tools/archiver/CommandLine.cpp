@@ -25,9 +25,8 @@ bool startsWith(std::string_view text, std::string_view prefix) {
 // the archives written here. They are accepted so that every command line the program
 // produces works, and ignored.
 bool isIgnoredSwitch(const std::string& name) {
-    static constexpr std::array exact{"s",  "k",   "ibck", "cfg-", "av", "av-", "vd",
-                                      "os", "dh",  "ma",   "ma4",  "ma5", "ac", "ai",
-                                      "ao", "sfx"};
+    static constexpr std::array exact{"s",  "k",  "ibck", "cfg-", "av", "av-", "vd", "os",
+                                      "dh", "ma", "ma4",  "ma5",  "ac", "ai",  "ao", "sfx"};
     if (std::find(exact.begin(), exact.end(), name) != exact.end())
         return true;
     // -rr<N>[%|p], -ri<p>[:<s>], -md<size>, -sfx<module>
@@ -75,8 +74,8 @@ bool parseVolumeSize(std::string_view text, std::uint64_t& size) {
     else if (!unit.empty())
         return false;
     double value = 0;
-    const auto [end, status] = std::from_chars(number.data(), number.data() + number.size(),
-                                               value, std::chars_format::fixed);
+    const auto [end, status] = std::from_chars(number.data(), number.data() + number.size(), value,
+                                               std::chars_format::fixed);
     if (status != std::errc() || end != number.data() + number.size())
         return false;
     const double bytes = value * multiplier;

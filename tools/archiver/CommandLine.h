@@ -11,11 +11,11 @@ enum class Command { Add, Delete, Test };
 
 // How the names of archived files are formed from the names given (-ep switches).
 enum class PathMode {
-    AsGiven,        // no switch: the path as given, without its root
-    NoPaths,        // -ep: the file name only
-    BelowBase,      // -ep1: the path below the folder part of the name given
-    Full,           // -ep2: the full path, without its root
-    FullWithDrive,  // -ep3: the same here (there are no drive letters)
+    AsGiven,       // no switch: the path as given, without its root
+    NoPaths,       // -ep: the file name only
+    BelowBase,     // -ep1: the path below the folder part of the name given
+    Full,          // -ep2: the full path, without its root
+    FullWithDrive, // -ep3: the same here (there are no drive letters)
 };
 
 enum class SourceDeletion { Keep, Delete, Wipe };
@@ -37,12 +37,12 @@ struct CommandLine {
     std::optional<std::string> password;     // -hp, -p
     std::optional<std::string> commentFile;  // -z
     SourceDeletion deletion = SourceDeletion::Keep;
-    bool onlyNewer = false;    // -u, -f
-    bool onlyExisting = false; // -f
-    bool synchronize = false;  // -as
-    bool keepVersions = false; // -ver
-    unsigned maxVersions = 0;  // -ver<N>; 0: no limit
-    bool testAfter = false;    // -t
+    bool onlyNewer = false;                       // -u, -f
+    bool onlyExisting = false;                    // -f
+    bool synchronize = false;                     // -as
+    bool keepVersions = false;                    // -ver
+    unsigned maxVersions = 0;                     // -ver<N>; 0: no limit
+    bool testAfter = false;                       // -t
     std::optional<std::int64_t> olderThanSeconds; // -to<period>
 };
 

@@ -7,8 +7,8 @@
 #include "archiver/StopRequest.h"
 #include "archiver/ZipDirectory.h"
 
-#include <archive.h>
 #include <algorithm>
+#include <archive.h>
 #include <archive_entry.h>
 #include <array>
 #include <cerrno>
@@ -67,9 +67,11 @@ EntryWriter::EntryWriter(PatchableSink& out, int level, const std::optional<std:
     check(archive_write_set_format_zip(archive_), "ZIP format");
     check(archive_write_set_format_option(archive_, "zip", "hdrcharset", "UTF-8"), "name encoding");
     if (level == 0) {
-        check(archive_write_set_format_option(archive_, "zip", "compression", "store"), "compression");
+        check(archive_write_set_format_option(archive_, "zip", "compression", "store"),
+              "compression");
     } else {
-        check(archive_write_set_format_option(archive_, "zip", "compression", "deflate"), "compression");
+        check(archive_write_set_format_option(archive_, "zip", "compression", "deflate"),
+              "compression");
         check(archive_write_set_format_option(archive_, "zip", "compression-level",
                                               deflateLevels[static_cast<std::size_t>(level)]),
               "compression level");
@@ -77,13 +79,15 @@ EntryWriter::EntryWriter(PatchableSink& out, int level, const std::optional<std:
     if (password) {
         // Set before anything is written: a missing passphrase would only fail at the
         // first entry and leave a half-written archive.
-        check(archive_write_set_format_option(archive_, "zip", "encryption", "aes256"), "encryption");
+        check(archive_write_set_format_option(archive_, "zip", "encryption", "aes256"),
+              "encryption");
         check(archive_write_set_passphrase(archive_, password->c_str()), "password");
     }
     // Unblocked, so that every entry has left libarchive when it is finished.
     check(archive_write_set_bytes_per_block(archive_, 0), "block size");
-    check(archive_write_open2(archive_, this, nullptr, &EntryWriter::writeCallback, nullptr, nullptr),
-          "archive");
+    check(
+        archive_write_open2(archive_, this, nullptr, &EntryWriter::writeCallback, nullptr, nullptr),
+        "archive");
 }
 
 EntryWriter::~EntryWriter() {
@@ -130,7 +134,8 @@ AddResult EntryWriter::add(const SourceItem& item) {
         file = FileDescriptor(openForReading(item.path));
         struct stat status {};
         if (!file.valid() || ::fstat(file.get(), &status) != 0) {
-            reporter_.warning("cannot open \"" + item.path + "\": " + errorText(errno) + "; left out");
+            reporter_.warning("cannot open \"" + item.path + "\": " + errorText(errno) +
+                              "; left out");
             return AddResult::Skipped;
         }
         if (!S_ISREG(status.st_mode)) {
@@ -186,8 +191,8 @@ AddResult EntryWriter::writeFileData(const SourceItem& item, int descriptor) {
     std::string problem;
     while (done < declared) {
         stop_.check();
-        const std::size_t wanted =
-            static_cast<std::size_t>(std::min<std::int64_t>(declared - done, static_cast<std::int64_t>(buffer_.size())));
+        const std::size_t wanted = static_cast<std::size_t>(
+            std::min<std::int64_t>(declared - done, static_cast<std::int64_t>(buffer_.size())));
         const ssize_t got = ::read(descriptor, buffer_.data(), wanted);
         if (got < 0 && errno == EINTR)
             continue;
@@ -204,8 +209,8 @@ AddResult EntryWriter::writeFileData(const SourceItem& item, int descriptor) {
         // archive stays sound, and the damage is reported.
         std::memset(buffer_.data(), 0, buffer_.size());
         while (done < declared) {
-            const std::size_t chunk =
-                static_cast<std::size_t>(std::min<std::int64_t>(declared - done, static_cast<std::int64_t>(buffer_.size())));
+            const std::size_t chunk = static_cast<std::size_t>(
+                std::min<std::int64_t>(declared - done, static_cast<std::int64_t>(buffer_.size())));
             if (archive_write_data(archive_, buffer_.data(), chunk) < 0)
                 fail("cannot add \"" + item.path + "\"");
             done += static_cast<std::int64_t>(chunk);
@@ -229,7 +234,8 @@ void EntryWriter::finish(std::string_view comment) {
     forward(0);
     std::vector<ZipEntry> entries = parseCentralRecords(directory_);
     if (entries.size() != offsets_.size())
-        throw ArchiverError(ExitCode::Fatal, "the central directory does not match the entries written");
+        throw ArchiverError(ExitCode::Fatal,
+                            "the central directory does not match the entries written");
     for (std::size_t index = 0; index < entries.size(); ++index) {
         entries[index].localOffset = offsets_[index];
         if (compacted_[index])
@@ -248,7 +254,8 @@ void EntryWriter::receive(const char* data, std::size_t size) {
         for (std::size_t taken = 0; taken < size;) {
             std::size_t wanted = localHeaderSize;
             if (header_.size() >= localHeaderSize)
-                wanted += getLittleEndian(header_.data() + 26, 2) + getLittleEndian(header_.data() + 28, 2);
+                wanted += getLittleEndian(header_.data() + 26, 2) +
+                          getLittleEndian(header_.data() + 28, 2);
             if (header_.size() >= wanted)
                 break;
             const std::size_t step = std::min(wanted - header_.size(), size - taken);

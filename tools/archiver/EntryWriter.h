@@ -69,11 +69,11 @@ private:
     bool finished_ = false;
 
     Phase phase_ = Phase::BetweenEntries;
-    std::string pending_;          // received and not yet passed on (always the last bytes)
-    std::uint64_t forwarded_ = 0;  // bytes passed on to `out_`
-    std::uint64_t entryStart_ = 0; // where the current entry's local header begins
-    std::string header_;           // a copy of the current entry's local header
-    std::string directory_;        // libarchive's central directory, replaced by ours
+    std::string pending_;                // received and not yet passed on (always the last bytes)
+    std::uint64_t forwarded_ = 0;        // bytes passed on to `out_`
+    std::uint64_t entryStart_ = 0;       // where the current entry's local header begins
+    std::string header_;                 // a copy of the current entry's local header
+    std::string directory_;              // libarchive's central directory, replaced by ours
     std::vector<std::uint64_t> offsets_; // of every local header, in writing order
     std::vector<bool> compacted_;        // whether that entry's descriptor was dropped
 };

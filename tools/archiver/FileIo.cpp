@@ -107,8 +107,8 @@ void syncFolder(const std::string& path) {
 std::string readWholeFile(const std::string& path, std::string_view what) {
     const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!file.valid())
-        throw ArchiverError(ExitCode::Open, "cannot open the " + std::string(what) + " \"" +
-                                                path + "\": " + errorText(errno));
+        throw ArchiverError(ExitCode::Open, "cannot open the " + std::string(what) + " \"" + path +
+                                                "\": " + errorText(errno));
     std::string content;
     char buffer[65536];
     for (;;) {

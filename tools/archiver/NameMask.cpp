@@ -122,9 +122,8 @@ bool PathMask::matches(std::string_view path, std::string_view name, bool isFold
 }
 
 bool MaskList::matches(std::string_view path, std::string_view name, bool isFolder) const {
-    return std::any_of(masks_.begin(), masks_.end(), [&](const PathMask& mask) {
-        return mask.matches(path, name, isFolder);
-    });
+    return std::any_of(masks_.begin(), masks_.end(),
+                       [&](const PathMask& mask) { return mask.matches(path, name, isFolder); });
 }
 
 } // namespace stowline::archiver

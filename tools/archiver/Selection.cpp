@@ -81,7 +81,7 @@ private:
 
 Node Walker::child(const Node& parent, const std::string& name) const {
     Node node;
-    node.disk = parent.disk.empty() ? name
+    node.disk = parent.disk.empty()         ? name
                 : parent.disk.back() == '/' ? parent.disk + name
                                             : parent.disk + "/" + name;
     node.absolute = parent.absolute == "/" ? "/" + name : parent.absolute + "/" + name;
@@ -128,7 +128,8 @@ std::vector<Walker::Listed> Walker::readFolder(const Node& folder) {
             continue;
         Listed item{name, {}};
         if (::fstatat(descriptor, entry->d_name, &item.status, AT_SYMLINK_NOFOLLOW) != 0) {
-            reporter_.warning("cannot read \"" + child(folder, name).disk + "\": " + errorText(errno));
+            reporter_.warning("cannot read \"" + child(folder, name).disk +
+                              "\": " + errorText(errno));
             selection_.complete = false;
             continue;
         }
@@ -152,9 +153,9 @@ void Walker::addName(const std::string& given) {
     const bool contentsOnly = given.back() == '/' || leaf == "." || leaf == "..";
 
     Node base;
-    base.disk = contentsOnly ? cleaned
+    base.disk = contentsOnly                 ? cleaned
                 : slash == std::string::npos ? std::string()
-                : cleaned.substr(0, slash + 1);
+                                             : cleaned.substr(0, slash + 1);
     base.absolute = absolutePath(base.disk.empty() ? "." : base.disk, options_.currentFolder);
     base.name = lastPart(base.absolute);
 
@@ -267,7 +268,7 @@ void Walker::push(SourceItem item) {
                 return;
             }
             if (item.kind != SourceItem::Kind::Folder)
-                return; // the same file named twice
+                return;              // the same file named twice
             item.storedName.clear(); // the folder entry is there already
         }
     }

@@ -45,8 +45,9 @@ void PartedInput::readAt(std::uint64_t offset, void* buffer, std::size_t count) 
     if (offset > size_ || count > size_ - offset)
         throw ArchiverError(ExitCode::Checksum, "the archive is damaged: it ends too early");
     auto* target = static_cast<char*>(buffer);
-    auto part = std::upper_bound(parts_.begin(), parts_.end(), offset,
-                                 [](std::uint64_t value, const Part& p) { return value < p.start; });
+    auto part =
+        std::upper_bound(parts_.begin(), parts_.end(), offset,
+                         [](std::uint64_t value, const Part& p) { return value < p.start; });
     --part;
     while (count > 0) {
         const std::uint64_t inPart = offset - part->start;
@@ -59,10 +60,10 @@ void PartedInput::readAt(std::uint64_t offset, void* buffer, std::size_t count) 
             if (got < 0 && errno == EINTR)
                 continue;
             if (got <= 0)
-                throw ArchiverError(got == 0 ? ExitCode::Checksum : ExitCode::Open,
-                                    "cannot read the archive \"" + part->path +
-                                        "\": " + (got == 0 ? "it is shorter than expected"
-                                                           : errorText(errno)));
+                throw ArchiverError(
+                    got == 0 ? ExitCode::Checksum : ExitCode::Open,
+                    "cannot read the archive \"" + part->path +
+                        "\": " + (got == 0 ? "it is shorter than expected" : errorText(errno)));
             done += static_cast<std::size_t>(got);
         }
         target += chunk;
@@ -86,8 +87,8 @@ std::vector<std::pair<dev_t, ino_t>> PartedInput::identities() const {
 WorkFolder::WorkFolder(const std::string& besideFolder) {
     std::string pattern = besideFolder + "/.stowarc-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr)
-        throw ArchiverError(ExitCode::Create, "cannot create a work folder in \"" +
-                                                  besideFolder + "\": " + errorText(errno));
+        throw ArchiverError(ExitCode::Create, "cannot create a work folder in \"" + besideFolder +
+                                                  "\": " + errorText(errno));
     path_ = std::move(pattern);
 }
 
@@ -116,7 +117,8 @@ void VolumeWriter::openNext() {
     const std::string path = volumeName(prefix_, static_cast<unsigned>(files_.size() + 1));
     current_ = FileDescriptor(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (!current_.valid())
-        throw ArchiverError(ExitCode::Create, "cannot create \"" + path + "\": " + errorText(errno));
+        throw ArchiverError(ExitCode::Create,
+                            "cannot create \"" + path + "\": " + errorText(errno));
     files_.push_back(path);
     inCurrent_ = 0;
 }
@@ -129,7 +131,8 @@ void VolumeWriter::write(const void* data, std::size_t size) {
             openNext();
         std::size_t chunk = size;
         if (volumeSize_ > 0)
-            chunk = static_cast<std::size_t>(std::min<std::uint64_t>(chunk, volumeSize_ - inCurrent_));
+            chunk =
+                static_cast<std::size_t>(std::min<std::uint64_t>(chunk, volumeSize_ - inCurrent_));
         const ssize_t done = ::write(current_.get(), bytes, chunk);
         if (done < 0 && errno == EINTR)
             continue;
@@ -146,7 +149,8 @@ void VolumeWriter::write(const void* data, std::size_t size) {
 void VolumeWriter::patch(std::uint64_t offset, const void* data, std::size_t size) {
     const auto* bytes = static_cast<const char*>(data);
     while (size > 0) {
-        const std::size_t index = volumeSize_ > 0 ? static_cast<std::size_t>(offset / volumeSize_) : 0;
+        const std::size_t index =
+            volumeSize_ > 0 ? static_cast<std::size_t>(offset / volumeSize_) : 0;
         const std::uint64_t inFile = volumeSize_ > 0 ? offset % volumeSize_ : offset;
         std::size_t chunk = size;
         if (volumeSize_ > 0)
@@ -158,9 +162,10 @@ void VolumeWriter::patch(std::uint64_t offset, const void* data, std::size_t siz
         if (!current)
             other = FileDescriptor(::open(files_[index].c_str(), O_WRONLY | O_CLOEXEC));
         const int descriptor = current ? current_.get() : other.get();
-        if (descriptor < 0 ||
-            ::pwrite(descriptor, bytes, chunk, static_cast<off_t>(inFile)) != static_cast<ssize_t>(chunk))
-            throw ArchiverError(ExitCode::Write, "cannot write \"" + files_[index] + "\": " + errorText(errno));
+        if (descriptor < 0 || ::pwrite(descriptor, bytes, chunk, static_cast<off_t>(inFile)) !=
+                                  static_cast<ssize_t>(chunk))
+            throw ArchiverError(ExitCode::Write,
+                                "cannot write \"" + files_[index] + "\": " + errorText(errno));
         bytes += chunk;
         offset += chunk;
         size -= chunk;
@@ -176,8 +181,8 @@ void VolumeWriter::finish(bool sync) {
         for (std::size_t index = 0; index + 1 < files_.size(); ++index) {
             const FileDescriptor earlier(::open(files_[index].c_str(), O_RDONLY | O_CLOEXEC));
             if (!earlier.valid() || ::fsync(earlier.get()) != 0)
-                throw ArchiverError(ExitCode::Write, "cannot flush \"" + files_[index] +
-                                                         "\": " + errorText(errno));
+                throw ArchiverError(ExitCode::Write,
+                                    "cannot flush \"" + files_[index] + "\": " + errorText(errno));
         }
         if (::fsync(current_.get()) != 0)
             throw ArchiverError(ExitCode::Write,
@@ -198,8 +203,8 @@ void replaceArchive(const std::vector<std::string>& newFiles, const std::string&
             finalNames.push_back(volumeName(archivePath, index));
     for (std::size_t index = 0; index < newFiles.size(); ++index)
         if (::rename(newFiles[index].c_str(), finalNames[index].c_str()) != 0)
-            throw ArchiverError(ExitCode::Create, "cannot create \"" + finalNames[index] +
-                                                      "\": " + errorText(errno));
+            throw ArchiverError(ExitCode::Create,
+                                "cannot create \"" + finalNames[index] + "\": " + errorText(errno));
     for (const std::string& old : oldFiles)
         if (std::find(finalNames.begin(), finalNames.end(), old) == finalNames.end())
             ::unlink(old.c_str());

@@ -162,8 +162,8 @@ ZipDirectory readZipDirectory(const PartedInput& input) {
     const std::uint64_t size = input.size();
     if (size < endRecordSize)
         throw ArchiverError(ExitCode::Fatal, "the file is not a ZIP archive");
-    const std::size_t tailLength =
-        static_cast<std::size_t>(std::min<std::uint64_t>(size, endRecordSize + maxZipComment + zip64LocatorSize));
+    const std::size_t tailLength = static_cast<std::size_t>(
+        std::min<std::uint64_t>(size, endRecordSize + maxZipComment + zip64LocatorSize));
     std::string tail(tailLength, '\0');
     input.readAt(size - tailLength, tail.data(), tailLength);
 
@@ -185,8 +185,9 @@ ZipDirectory readZipDirectory(const PartedInput& input) {
 
     const char* record = tail.data() + end;
     ZipDirectory directory;
-    directory.comment.assign(record + endRecordSize,
-                             std::min<std::size_t>(get16(record + 20), tailLength - end - endRecordSize));
+    directory.comment.assign(
+        record + endRecordSize,
+        std::min<std::size_t>(get16(record + 20), tailLength - end - endRecordSize));
     if (get16(record + 4) != 0 && get16(record + 4) != max16)
         throw ArchiverError(ExitCode::Fatal, "spanned ZIP archives (.z01, ...) are not supported");
     std::uint64_t entryCount = get16(record + 10);
@@ -197,7 +198,8 @@ ZipDirectory readZipDirectory(const PartedInput& input) {
     if (end >= zip64LocatorSize && get32(record - zip64LocatorSize) == zip64LocatorSignature) {
         const std::uint64_t zip64Offset = get64(record - zip64LocatorSize + 8);
         char zip64[zip64EndSize];
-        if (zip64Offset > directoryEnd - zip64LocatorSize || directoryEnd - zip64LocatorSize - zip64Offset < zip64EndSize)
+        if (zip64Offset > directoryEnd - zip64LocatorSize ||
+            directoryEnd - zip64LocatorSize - zip64Offset < zip64EndSize)
             damaged("the ZIP64 end record is out of place");
         input.readAt(zip64Offset, zip64, sizeof zip64);
         if (get32(zip64) != zip64EndSignature)
@@ -263,8 +265,8 @@ std::vector<ZipEntry> parseCentralRecords(std::string_view block) {
     return entries;
 }
 
-void writeCentralDirectory(ByteSink& out, std::uint64_t offset, const std::vector<ZipEntry>& entries,
-                           std::string_view comment) {
+void writeCentralDirectory(ByteSink& out, std::uint64_t offset,
+                           const std::vector<ZipEntry>& entries, std::string_view comment) {
     const std::uint64_t directoryOffset = offset;
     const auto put = [&out, &offset](const void* data, std::size_t size) {
         out.write(data, size);
@@ -360,7 +362,8 @@ void ZipAssembler::put(const void* data, std::size_t size) {
     offset_ += size;
 }
 
-void ZipAssembler::copyEntry(const PartedInput& from, const ZipEntry& entry, std::string_view newName) {
+void ZipAssembler::copyEntry(const PartedInput& from, const ZipEntry& entry,
+                             std::string_view newName) {
     stop_.check();
     char header[localHeaderSize];
     from.readAt(entry.localOffset, header, sizeof header);
@@ -390,8 +393,8 @@ void ZipAssembler::copyEntry(const PartedInput& from, const ZipEntry& entry, std
     std::vector<char> buffer(1 << 20);
     while (copyFrom < entry.recordEnd) {
         stop_.check();
-        const std::size_t chunk =
-            static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), entry.recordEnd - copyFrom));
+        const std::size_t chunk = static_cast<std::size_t>(
+            std::min<std::uint64_t>(buffer.size(), entry.recordEnd - copyFrom));
         from.readAt(copyFrom, buffer.data(), chunk);
         put(buffer.data(), chunk);
         copyFrom += chunk;

@@ -80,7 +80,7 @@ std::vector<ZipEntry> parseCentralRecords(std::string_view block);
 
 // Writes the central directory for `entries`, whose local records are already in `out`,
 // starting at `offset`, followed by the end records with `comment`.
-void writeCentralDirectory(ByteSink& out, std::uint64_t offset, const std::vector<ZipEntry>& entries,
-                           std::string_view comment);
+void writeCentralDirectory(ByteSink& out, std::uint64_t offset,
+                           const std::vector<ZipEntry>& entries, std::string_view comment);
 
 } // namespace stowline::archiver
