@@ -29,7 +29,8 @@ constexpr std::size_t gatherLimit = 1 << 20;
 constexpr std::size_t longestDescriptor = 24;
 constexpr std::size_t localHeaderSize = 30;
 constexpr std::uint32_t descriptorSignature = 0x08074b50;
-constexpr std::uint16_t lengthAtEndFlag = 8;
+constexpr std::uint16_t lengthAtEndFlag = 1 << 3;
+constexpr std::uint16_t utf8NameFlag = 1 << 11;
 constexpr std::uint16_t zip64ExtraId = 0x0001;
 
 std::uint64_t getLittleEndian(const char* p, std::size_t bytes) {
@@ -42,6 +43,25 @@ std::uint64_t getLittleEndian(const char* p, std::size_t bytes) {
 void setLittleEndian(char* p, std::uint64_t value, std::size_t bytes) {
     for (std::size_t i = 0; i < bytes; ++i, value >>= 8)
         p[i] = static_cast<char>(value & 0xFF);
+}
+
+bool isUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80             ? 1
+                                   : (lead >> 5) == 0x06   ? 2
+                                   : (lead >> 4) == 0x0E   ? 3
+                                   : (lead >> 3) == 0x1E   ? 4
+                                                           : 0;
+        if (length == 0 || i + length > text.size() || (length == 2 && lead < 0xC2) ||
+            (length == 4 && lead > 0xF4))
+            return false;
+        for (std::size_t j = 1; j < length; ++j)
+            if ((static_cast<unsigned char>(text[i + j]) & 0xC0) != 0x80)
+                return false;
+        i += length;
+    }
+    return true;
 }
 
 // zlib levels for -m1 (fastest) to -m5 (best); -m3 is zlib's own default.
@@ -177,7 +197,7 @@ AddResult EntryWriter::add(const SourceItem& item) {
     if (item.kind == SourceItem::Kind::File)
         result = writeFileData(item, file.get());
     check(archive_write_finish_entry(archive_), "cannot add \"" + item.path + "\"");
-    dropDescriptor();
+    finishEntry(isUtf8(item.storedName));
     phase_ = Phase::BetweenEntries;
     return result;
 }
@@ -238,8 +258,7 @@ void EntryWriter::finish(std::string_view comment) {
                             "the central directory does not match the entries written");
     for (std::size_t index = 0; index < entries.size(); ++index) {
         entries[index].localOffset = offsets_[index];
-        if (compacted_[index])
-            entries[index].flags &= static_cast<std::uint16_t>(~lengthAtEndFlag);
+        entries[index].flags &= static_cast<std::uint16_t>(~clearedFlags_[index]);
     }
     writeCentralDirectory(out_, position(), entries, comment);
 }
@@ -298,24 +317,40 @@ void EntryWriter::patch(std::uint64_t offset, std::string_view bytes) {
         pending_.replace(static_cast<std::size_t>(offset - forwarded_), bytes.size(), bytes);
 }
 
-void EntryWriter::dropDescriptor() {
+void EntryWriter::finishEntry(bool utf8Name) {
     offsets_.push_back(entryStart_);
-    compacted_.push_back(false);
-    const std::uint64_t length = position() - entryStart_;
+    clearedFlags_.push_back(0);
     if (header_.size() < localHeaderSize)
         return;
-    const std::uint16_t flags = static_cast<std::uint16_t>(getLittleEndian(header_.data() + 6, 2));
+    const auto flags = static_cast<std::uint16_t>(getLittleEndian(header_.data() + 6, 2));
     const std::size_t nameLength = getLittleEndian(header_.data() + 26, 2);
     const std::size_t extraLength = getLittleEndian(header_.data() + 28, 2);
-    const std::size_t headerLength = localHeaderSize + nameLength + extraLength;
-    if (!(flags & lengthAtEndFlag) || header_.size() != headerLength)
+    if (header_.size() != localHeaderSize + nameLength + extraLength)
         return;
+    std::string header = header_;
+    std::uint16_t cleared = 0;
+    // A name that is not UTF-8 must not be marked as UTF-8: some readers would refuse the
+    // whole archive. Unmarked, it is read in the old code page instead.
+    if (!utf8Name && (flags & utf8NameFlag))
+        cleared |= utf8NameFlag;
+    if ((flags & lengthAtEndFlag) && takeDescriptor(header))
+        cleared |= lengthAtEndFlag;
+    if (cleared == 0)
+        return;
+    setLittleEndian(header.data() + 6, flags & ~cleared, 2);
+    patch(entryStart_, header);
+    clearedFlags_.back() = cleared;
+}
 
+bool EntryWriter::takeDescriptor(std::string& header) {
+    const std::uint64_t length = position() - entryStart_;
+    const std::size_t nameLength = getLittleEndian(header.data() + 26, 2);
+    const std::size_t headerLength = header.size();
     // Where the local header has a ZIP64 field, the sizes go there.
     std::size_t zip64Field = 0;
     for (std::size_t at = localHeaderSize + nameLength; at + 4 <= headerLength;) {
-        const std::size_t size = getLittleEndian(header_.data() + at + 2, 2);
-        if (getLittleEndian(header_.data() + at, 2) == zip64ExtraId && size >= 16)
+        const std::size_t size = getLittleEndian(header.data() + at + 2, 2);
+        if (getLittleEndian(header.data() + at, 2) == zip64ExtraId && size >= 16)
             zip64Field = at + 4;
         at += 4 + size;
     }
@@ -333,9 +368,7 @@ void EntryWriter::dropDescriptor() {
             continue;
         const bool big = compressed >= 0xFFFFFFFF || size >= 0xFFFFFFFF;
         if (big && zip64Field == 0)
-            return;
-        std::string header = header_;
-        setLittleEndian(header.data() + 6, flags & ~lengthAtEndFlag, 2);
+            return false;
         setLittleEndian(header.data() + 14, crc, 4);
         setLittleEndian(header.data() + 18, zip64Field ? 0xFFFFFFFF : compressed, 4);
         setLittleEndian(header.data() + 22, zip64Field ? 0xFFFFFFFF : size, 4);
@@ -344,10 +377,9 @@ void EntryWriter::dropDescriptor() {
             setLittleEndian(header.data() + zip64Field + 8, compressed, 8);
         }
         pending_.resize(pending_.size() - descriptorLength);
-        patch(entryStart_, header);
-        compacted_.back() = true;
-        return;
+        return true;
     }
+    return false;
 }
 
 } // namespace stowline::archiver

@@ -33,6 +33,7 @@ enum class AddResult {
 // its descriptor is dropped and its values are written into the local header, which is
 // rewritten in place; the central directory is then written here, with the offsets that
 // result. The archive comes out as a seeking writer would make it, without a second pass.
+// A name that is not valid UTF-8 loses its UTF-8 mark the same way.
 class EntryWriter {
 public:
     EntryWriter(PatchableSink& out, int level, const std::optional<std::string>& password,
@@ -53,7 +54,8 @@ private:
     void receive(const char* data, std::size_t size);
     void forward(std::size_t keep);
     void patch(std::uint64_t offset, std::string_view bytes);
-    void dropDescriptor();
+    void finishEntry(bool utf8Name);
+    bool takeDescriptor(std::string& header);
     std::uint64_t position() const { return forwarded_ + pending_.size(); }
     [[noreturn]] void fail(const std::string& what);
     void check(int status, const std::string& what);
@@ -75,7 +77,7 @@ private:
     std::string header_;                 // a copy of the current entry's local header
     std::string directory_;              // libarchive's central directory, replaced by ours
     std::vector<std::uint64_t> offsets_; // of every local header, in writing order
-    std::vector<bool> compacted_;        // whether that entry's descriptor was dropped
+    std::vector<std::uint16_t> clearedFlags_; // flags taken off that entry's headers
 };
 
 } // namespace stowline::archiver
