@@ -3,10 +3,13 @@
 # run: stowarc -m0..-m5 against zip -0, -1, -3, -6, -8, -9 (the deflate levels stowarc
 # uses). Prints the throughput ratio (zip time / stowarc time: above 1 means stowarc is
 # faster) and the size ratio (stowarc size / zip size: below 1 means smaller archives).
+# Both tools run on one core; throughput is rated by CPU time (user + system), which other
+# work on a shared machine disturbs far less than the wall time, shown beside it. The
+# rounds of the two tools alternate and the best of each counts.
 #
 #   bench/archiver/run.sh [megabytes]     default 300; STOWARC=path overrides the binary,
-#                                         ROUNDS=n the timed rounds per tool and level (best
-#                                         of n, default 2).
+#                                         ROUNDS=n the timed rounds per tool and level
+#                                         (default 2).
 # Not run by CI.
 set -euo pipefail
 export STOWLINE_DRY_POWER=1
@@ -97,29 +100,29 @@ files=$(find "$corpus" -type f | wc -l)
 # Both tools read from the page cache, not from the disk.
 find "$corpus" -type f -exec cat {} + >/dev/null
 
-seconds() { # best wall time of $rounds runs of the command; the archive is removed first
-    local archive=$1 best="" start end elapsed
-    shift
-    for ((round = 0; round < rounds; round++)); do
-        rm -f "$archive"
-        start=$(date +%s%N)
-        "$@"
-        end=$(date +%s%N)
-        elapsed=$((end - start))
-        if [[ -z $best || $elapsed -lt $best ]]; then best=$elapsed; fi
-    done
-    echo "$best"
+# One run of the command: "<wall seconds> <cpu seconds>".
+measure() {
+    local TIMEFORMAT='%R %U %S' real user system
+    read -r real user system < <({ time "$@" >/dev/null 2>&1; } 2>&1)
+    echo "$real $(echo "$user + $system" | bc)"
 }
+smaller() { echo "$1 $2" | awk '{ print ($1 < $2 ? $1 : $2) }'; }
 
 printf 'corpus: %d files, %.1f MB; best of %d rounds\n\n' "$files" "$(echo "$bytes / 1048576" | bc -l)" "$rounds"
-printf '%-8s %10s %10s %13s %10s %11s %10s %7s %7s\n' level "stowarc s" "zip s" "stowarc MB/s" "zip MB/s" \
-    "stowarc MB" "zip MB" speed size
+printf '%-8s %9s %9s %9s %9s %11s %10s %10s %9s %7s\n' level "stow cpu" "zip cpu" "stow MB/s" "zip MB/s" \
+    "stowarc MB" "zip MB" "speed cpu" "(wall)" size
 zip_levels=(0 1 3 6 8 9)
 cd "$work"
 for m in 0 1 2 3 4 5; do
     z=${zip_levels[$m]}
-    ns_s=$(seconds "$work/s.zip" "$stowarc" a -m"$m" -inul "$work/s.zip" corpus)
-    ns_z=$(seconds "$work/z.zip" zip -q -r -"$z" "$work/z.zip" corpus)
+    wall_s=1e9 cpu_s=1e9 wall_z=1e9 cpu_z=1e9
+    for ((round = 0; round < rounds; round++)); do
+        rm -f "$work/s.zip" "$work/z.zip"
+        read -r wall cpu < <(measure "$stowarc" a -m"$m" -inul "$work/s.zip" corpus)
+        wall_s=$(smaller "$wall_s" "$wall") cpu_s=$(smaller "$cpu_s" "$cpu")
+        read -r wall cpu < <(measure zip -q -r -"$z" "$work/z.zip" corpus)
+        wall_z=$(smaller "$wall_z" "$wall") cpu_z=$(smaller "$cpu_z" "$cpu")
+    done
     size_s=$(stat -c %s "$work/s.zip")
     size_z=$(stat -c %s "$work/z.zip")
     # The archives must hold the same files.
@@ -127,10 +130,13 @@ for m in 0 1 2 3 4 5; do
         echo "the archives of level $m hold different files" >&2
         exit 1
     fi
-    awk -v m="$m" -v z="$z" -v ts="$ns_s" -v tz="$ns_z" -v ss="$size_s" -v sz="$size_z" -v b="$bytes" 'BEGIN {
-        printf "-m%s/-%s   %10.2f %10.2f %13.1f %10.1f %11.2f %10.2f %7.2f %7.4f\n", m, z, ts / 1e9, tz / 1e9,
-            b / 1048576 / (ts / 1e9), b / 1048576 / (tz / 1e9), ss / 1048576, sz / 1048576, tz / ts, ss / sz
+    awk -v m="$m" -v z="$z" -v cs="$cpu_s" -v cz="$cpu_z" -v ws="$wall_s" -v wz="$wall_z" \
+        -v ss="$size_s" -v sz="$size_z" -v b="$bytes" 'BEGIN {
+        printf "-m%s/-%s   %9.2f %9.2f %9.1f %9.1f %11.2f %10.2f %10.2f %9s %7.4f\n", m, z, cs, cz,
+            b / 1048576 / cs, b / 1048576 / cz, ss / 1048576, sz / 1048576, cz / cs,
+            sprintf("(%.2f)", wz / ws), ss / sz
     }'
 done
 echo
-echo "speed: zip time / stowarc time (>= 0.9 wanted); size: stowarc size / zip size (<= 1 wanted)"
+echo "speed: zip CPU time / stowarc CPU time, wall-time ratio in brackets (>= 0.9 wanted);"
+echo "size: stowarc size / zip size (<= 1 wanted)"
