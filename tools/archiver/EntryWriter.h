@@ -1,0 +1,83 @@
+#pragma once
+
+#include "archiver/ByteSink.h"
+
+#include <cstdint>
+#include <exception>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct archive;
+struct archive_entry;
+
+namespace stowline::archiver {
+
+class Reporter;
+class StopRequest;
+struct SourceItem;
+
+// How one source item fared.
+enum class AddResult {
+    Skipped, // could not be opened; nothing was written for it
+    Written, // archived as it was when selected
+    Changed, // archived, but the file changed while it was read (not removable)
+};
+
+// Writes new entries as a ZIP stream through libarchive: deflate at the level of -m1 to
+// -m5 (stored with -m0), AES-256 for the contents when a password is given.
+//
+// libarchive writes a stream, so it ends every compressed entry with a data descriptor
+// (16 bytes) and leaves the sizes in the local header empty. As each entry is finished,
+// its descriptor is dropped and its values are written into the local header, which is
+// rewritten in place; the central directory is then written here, with the offsets that
+// result. The archive comes out as a seeking writer would make it, without a second pass.
+// A name that is not valid UTF-8 loses its UTF-8 mark the same way.
+class EntryWriter {
+public:
+    EntryWriter(PatchableSink& out, int level, const std::optional<std::string>& password,
+                Reporter& reporter, StopRequest& stop);
+    ~EntryWriter();
+    EntryWriter(const EntryWriter&) = delete;
+    EntryWriter& operator=(const EntryWriter&) = delete;
+
+    AddResult add(const SourceItem& item);
+    // Writes the central directory and the end record with `comment`; the stream is
+    // complete afterwards.
+    void finish(std::string_view comment);
+
+private:
+    enum class Phase { BetweenEntries, InEntry, InDirectory };
+
+    static long writeCallback(archive* handle, void* self, const void* data, std::size_t size);
+    void receive(const char* data, std::size_t size);
+    void forward(std::size_t keep);
+    void patch(std::uint64_t offset, std::string_view bytes);
+    void finishEntry(bool utf8Name);
+    bool takeDescriptor(std::string& header);
+    std::uint64_t position() const { return forwarded_ + pending_.size(); }
+    [[noreturn]] void fail(const std::string& what);
+    void check(int status, const std::string& what);
+    AddResult writeFileData(const SourceItem& item, int descriptor);
+
+    PatchableSink& out_;
+    Reporter& reporter_;
+    StopRequest& stop_;
+    archive* archive_ = nullptr;
+    archive_entry* entry_ = nullptr;
+    std::exception_ptr sinkError_;
+    std::vector<char> buffer_;
+    bool finished_ = false;
+
+    Phase phase_ = Phase::BetweenEntries;
+    std::string pending_;                // received and not yet passed on (always the last bytes)
+    std::uint64_t forwarded_ = 0;        // bytes passed on to `out_`
+    std::uint64_t entryStart_ = 0;       // where the current entry's local header begins
+    std::string header_;                 // a copy of the current entry's local header
+    std::string directory_;              // libarchive's central directory, replaced by ours
+    std::vector<std::uint64_t> offsets_; // of every local header, in writing order
+    std::vector<std::uint16_t> clearedFlags_; // flags taken off that entry's headers
+};
+
+} // namespace stowline::archiver
