@@ -1,0 +1,286 @@
+#include "scheduler/Schedule.h"
+
+#include "core/EventLog.h"
+#include "core/MessageTable.h"
+#include "core/ProgramState.h"
+#include "core/TextFiles.h"
+#include "scheduler/PresetCatalog.h"
+
+#include <QFile>
+#include <QHash>
+
+#include <algorithm>
+
+namespace stowline::scheduler {
+
+namespace {
+const QString kErrorMark = QStringLiteral(" [!]");
+
+// The commands that must be given exactly (letter case aside).
+const QStringList& exactCommands() {
+    static const QStringList commands = {
+        QStringLiteral("/EXIT"),     QStringLiteral("/SAFEEXIT"), QStringLiteral("/ABORT"),
+        QStringLiteral("/SHOW"),     QStringLiteral("/SHOWICON"), QStringLiteral("/REBOOT"),
+        QStringLiteral("/SHUTDOWN"), QStringLiteral("/LOGOFF"),   QStringLiteral("/HIBERNATE"),
+        QStringLiteral("/SUSPEND"),  QStringLiteral("/TRUNCLOG"), QStringLiteral("/EWX_LOGOFF"),
+    };
+    return commands;
+}
+
+// The text between the first "(" and the first ")" when that ")" follows the "(".
+std::optional<QString> bracketedText(const QString& command) {
+    const qsizetype open = command.indexOf(QLatin1Char('('));
+    const qsizetype close = command.indexOf(QLatin1Char(')'));
+    if (open < 0 || close < open)
+        return std::nullopt;
+    return command.mid(open + 1, close - open - 1);
+}
+} // namespace
+
+void ParseScheduleRequest(const QString& request, tschopt& entry, const QDateTime& now,
+                          core::EventLog& log, const core::MessageTable& messages) {
+    entry.date = wallClock(now);
+    entry.presname = request;
+    entry.repeat = 0;
+    entry.interval = 1;
+    entry.ondelay = 0;
+    entry.precise = true;
+    if (!request.contains(QLatin1Char('[')))
+        return;
+
+    QString text = request;
+    QStringList settings;
+    // A "]" before the first "[" ends the settings: the rest, brackets and all, is the
+    // name, which then matches no preset or command and is rejected as such.
+    for (;;) {
+        const qsizetype open = text.indexOf(QLatin1Char('['));
+        const qsizetype close = text.indexOf(QLatin1Char(']'));
+        if (open < 0 || close < open)
+            break;
+        settings << text.mid(open + 1, close - open - 1);
+        text.remove(open, close - open + 1);
+    }
+    entry.presname = text;
+
+    const auto logError = [&](QStringView key) { log.WriteLog(messages.text(key) + kErrorMark); };
+    for (const QString& setting : std::as_const(settings)) {
+        const QString upper = setting.toUpper();
+        if (upper.startsWith(QLatin1String("DATE="))) {
+            const std::optional<QDateTime> date = ParseScheduleDate(QStringView(upper).sliced(5));
+            entry.date = date ? *date : wallClock(now);
+            if (!date)
+                logError(u"schedulererrordate");
+        } else if (upper.startsWith(QLatin1String("REPEAT="))) {
+            const std::optional<qint32> repeat = parseDecimal(QStringView(upper).sliced(7));
+            const bool valid = repeat && *repeat >= -1;
+            entry.repeat = valid ? *repeat : 0;
+            if (!valid)
+                logError(u"schedulererrorrepeat");
+        } else if (upper.startsWith(QLatin1String("INTERVAL="))) {
+            const std::optional<qint32> interval = parseDecimal(QStringView(upper).sliced(9));
+            const bool valid = interval && *interval > 0;
+            entry.interval = valid ? *interval : 1;
+            if (!valid)
+                logError(u"schedulererrorinterval");
+        } else if (upper.startsWith(QLatin1String("ONDELAY="))) {
+            const std::optional<qint32> ondelay = parseDecimal(QStringView(upper).sliced(8));
+            const bool valid = ondelay && *ondelay >= 0 && *ondelay <= 2;
+            entry.ondelay = valid ? *ondelay : 0;
+            if (!valid)
+                logError(u"schedulererrorondelay");
+        } else if (upper.startsWith(QLatin1String("PRESICE=")) ||
+                   upper.startsWith(QLatin1String("PRECISE="))) {
+            entry.precise = QStringView(upper).sliced(8) != QLatin1String("0");
+        } else {
+            log.WriteLog(
+                core::formatMessage(messages.text(u"schedulerunrecognizedparam"), {upper}) +
+                kErrorMark);
+        }
+    }
+}
+
+Schedule::Schedule(const core::Folders& folders, core::EventLog& log,
+                   const core::MessageTable& messages, PresetCatalog& presets)
+    : folders_(folders), log_(log), messages_(messages), presets_(presets) {}
+
+QString Schedule::scheduleFilePath() const {
+    return folders_.inData(QStringLiteral("swl.sch"));
+}
+
+QString Schedule::lastRunsFilePath() const {
+    return folders_.inData(QStringLiteral("swl.las"));
+}
+
+tschopt Schedule::entryAt(qsizetype index) const {
+    // Every entry held was either formatted here or read back successfully on loading.
+    return ParseScheduleEntry(entries_.at(index)).value_or(tschopt{});
+}
+
+void Schedule::insertStored(const tschdata& stored) {
+    const auto place =
+        std::upper_bound(entries_.begin(), entries_.end(), stored,
+                         [](const tschdata& a, const tschdata& b) { return a.date < b.date; });
+    entries_.insert(place, stored);
+}
+
+void Schedule::insert(const tschopt& entry) {
+    Q_ASSERT(entry.date.isValid());
+    insertStored(FormatScheduleEntry(entry));
+}
+
+void Schedule::removeAt(qsizetype index) {
+    entries_.removeAt(index);
+}
+
+void Schedule::removeEntriesFor(const QString& presetName) {
+    entries_.removeIf([&](const tschdata& stored) { return stored.presname == presetName; });
+    RefreshSchedule();
+}
+
+void Schedule::logError(const QString& message) {
+    log_.WriteLog(message + kErrorMark);
+}
+
+bool Schedule::isScheduledCommand(const QString& presname) {
+    const QString command = presname.toUpper();
+    if (exactCommands().contains(command) || command.startsWith(QLatin1String("/SENDLOG")))
+        return true;
+    const std::optional<QString> parameter = bracketedText(command);
+    if (command.startsWith(QLatin1String("/UNSCHEDULE"))) {
+        if (!parameter)
+            return true;
+        const std::optional<qint32> number = parseDecimal(*parameter);
+        if (!number) {
+            logError(core::formatMessage(messages_.text(u"invalidparamexit"), {presname}));
+            return false;
+        }
+        log_.WriteLog(QString::number(*number));
+        return true;
+    }
+    if ((command.startsWith(QLatin1String("/EXECASYNC")) ||
+         command.startsWith(QLatin1String("/EXECSYNC"))) &&
+        parameter)
+        return true;
+    log_.WriteLog(messages_.text(u"schedulerunknowncomm") + presname + QStringLiteral(". [!]"));
+    return false;
+}
+
+bool Schedule::isPresetName(const QString& presname) const {
+    const QStringList names = presets_.presetNames();
+    return std::any_of(names.begin(), names.end(), [&](const QString& name) {
+        return name.compare(presname, Qt::CaseInsensitive) == 0;
+    });
+}
+
+void Schedule::AddScheduleEntry(tschopt entry) {
+    if (entry.presname.startsWith(QLatin1Char('/'))) {
+        if (!isScheduledCommand(entry.presname))
+            return;
+    } else if (!isPresetName(entry.presname)) {
+        log_.WriteLog(messages_.text(u"schedulernosuchpreset") + entry.presname +
+                      QStringLiteral(". [!]"));
+        return;
+    }
+    entry.dow = normalizedDayMask(entry.dow);
+    const tschdata stored = FormatScheduleEntry(entry);
+    insertStored(stored);
+    RefreshSchedule();
+    log_.WriteLog(messages_.text(u"scheduleradded") + entry.presname + QStringLiteral(" @ ") +
+                  stored.date);
+}
+
+void Schedule::RefreshSchedule() {
+    // Each preset shows the date of its earliest entry; names compare with letter case.
+    QHash<QString, QString> earliest;
+    for (const tschdata& stored : std::as_const(entries_)) {
+        if (!earliest.contains(stored.presname))
+            earliest.insert(stored.presname, stored.date);
+    }
+    const QStringList names = presets_.presetNames();
+    for (int row = 0; row < names.size(); ++row)
+        presets_.setNextRunText(row, earliest.value(names.at(row)));
+    nextDue_ = entries_.isEmpty() ? QDateTime() : entryAt(0).date;
+    SaveSchedule();
+}
+
+void Schedule::SaveSchedule() {
+    const QString path = scheduleFilePath();
+    if (entries_.isEmpty()) {
+        QFile file(path);
+        if (file.exists() && !file.remove())
+            logError(messages_.text(u"schedulerword") + QStringLiteral("Cannot delete ") + path +
+                     QStringLiteral(": ") + file.errorString());
+        return;
+    }
+    QStringList lines;
+    lines.reserve(entries_.size());
+    for (const tschdata& stored : std::as_const(entries_))
+        lines << FormatScheduleLine(stored);
+    QString reason;
+    if (!core::writeTextLinesAtomically(path, lines, &reason))
+        logError(messages_.text(u"schedulerword") + QStringLiteral("Cannot save ") + path +
+                 QStringLiteral(": ") + reason);
+}
+
+void Schedule::LoadSchedule() {
+    entries_.clear();
+    const QString path = scheduleFilePath();
+    if (!QFile::exists(path))
+        return;
+    const std::optional<QStringList> lines = core::readTextLines(path);
+    if (!lines) {
+        logError(messages_.text(u"schedulerword") + QStringLiteral("Cannot read ") + path);
+        return;
+    }
+    for (const QString& line : *lines) {
+        if (line.isEmpty())
+            continue;
+        const std::optional<tschopt> entry = ParseScheduleEntry(ParseScheduleLine(line));
+        if (!entry) {
+            logError(messages_.text(u"schedulerword") +
+                     QStringLiteral("Unreadable entry dropped from the schedule: ") + line);
+            continue;
+        }
+        // Stored in the form this program writes, so the order by date text holds.
+        insert(*entry);
+    }
+}
+
+void Schedule::SaveLastRuns() {
+    const QString path = lastRunsFilePath();
+    const QStringList names = presets_.presetNames();
+    if (names.isEmpty()) {
+        QFile::remove(path);
+        return;
+    }
+    QStringList lines;
+    lines.reserve(names.size());
+    for (int row = 0; row < names.size(); ++row)
+        lines << QStringLiteral("<D>") + presets_.lastRunText(row) + QStringLiteral("</D><P>") +
+                     names.at(row) + QStringLiteral("</P>");
+    QString reason;
+    if (!core::writeTextLinesAtomically(path, lines, &reason))
+        logError(messages_.text(u"schedulerword") + QStringLiteral("Cannot save ") + path +
+                 QStringLiteral(": ") + reason);
+}
+
+void Schedule::LoadLastRuns() {
+    const QStringList names = presets_.presetNames();
+    const QString path = lastRunsFilePath();
+    if (names.isEmpty() || !QFile::exists(path))
+        return;
+    const std::optional<QStringList> lines = core::readTextLines(path);
+    if (!lines)
+        return;
+    for (const QString& line : *lines) {
+        const QString name = textBetweenTags(line, u"<P>", u"</P>");
+        for (int row = 0; row < names.size(); ++row) {
+            if (names.at(row).compare(name, Qt::CaseInsensitive) == 0) {
+                presets_.setLastRunText(row, textBetweenTags(line, u"<D>", u"</D>"));
+                break;
+            }
+        }
+    }
+}
+
+} // namespace stowline::scheduler

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "scheduler/ScheduleEntry.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+namespace stowline::core {
+class EventLog;
+class MessageTable;
+struct Folders;
+} // namespace stowline::core
+
+namespace stowline::scheduler {
+
+class PresetCatalog;
+
+// Turns a schedule request such as "[DATE=2016.03.20 23:00:00][REPEAT=-1]Docs" into
+// `entry`: bracketed settings, then the preset name or command exactly as it remains.
+// Unreadable values fall back to their defaults with an error line; `entry.dow` is left
+// as the caller set it.
+void ParseScheduleRequest(const QString& request, tschopt& entry, const QDateTime& now,
+                          core::EventLog& log, const core::MessageTable& messages);
+
+// The program's single queue: every entry in the order of its date text, entries of the
+// same second in the order they were added, so the first entry is always the next one
+// due. Every entry held is readable (ParseScheduleEntry succeeds). The schedule is kept
+// in swl.sch; swl.las holds the last-run text of each preset.
+class Schedule final {
+  public:
+    Schedule(const core::Folders& folders, core::EventLog& log, const core::MessageTable& messages,
+             PresetCatalog& presets);
+    Schedule(const Schedule&) = delete;
+    Schedule& operator=(const Schedule&) = delete;
+
+    const QList<tschdata>& entries() const { return entries_; }
+    bool isEmpty() const { return entries_.isEmpty(); }
+    qsizetype size() const { return entries_.size(); }
+    tschopt entryAt(qsizetype index) const;
+    // The date of the first entry, as of the last RefreshSchedule; valid while the
+    // schedule is not empty.
+    QDateTime NextDue() const { return nextDue_; }
+
+    // Checks a preset name or command, inserts the entry, refreshes and logs the
+    // addition; a rejected entry leaves only its error line.
+    void AddScheduleEntry(tschopt entry);
+    // Inserts after every entry of the same date text, without checks, refresh or log.
+    // The date must be valid.
+    void insert(const tschopt& entry);
+    void removeAt(qsizetype index);
+    // Removes every entry of a deleted preset (the name compared with letter case), then
+    // refreshes.
+    void removeEntriesFor(const QString& presetName);
+
+    // NextDue, the next-run texts of the preset list, then swl.sch.
+    void RefreshSchedule();
+    // Replaces swl.sch through a new file renamed over it; deletes it when the schedule
+    // is empty.
+    void SaveSchedule();
+    // Replaces the schedule with swl.sch, sorted. Lines that do not hold a readable entry
+    // are dropped and each is logged as an error.
+    void LoadSchedule();
+
+    void SaveLastRuns();
+    void LoadLastRuns();
+
+    QString scheduleFilePath() const;
+    QString lastRunsFilePath() const;
+
+  private:
+    void insertStored(const tschdata& stored);
+    bool isScheduledCommand(const QString& presname);
+    bool isPresetName(const QString& presname) const;
+    void logError(const QString& message);
+
+    const core::Folders& folders_;
+    core::EventLog& log_;
+    const core::MessageTable& messages_;
+    PresetCatalog& presets_;
+    QList<tschdata> entries_;
+    QDateTime nextDue_;
+};
+
+} // namespace stowline::scheduler

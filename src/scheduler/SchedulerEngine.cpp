@@ -1,0 +1,271 @@
+#include "scheduler/SchedulerEngine.h"
+
+#include "core/Clock.h"
+#include "core/EnvironmentText.h"
+#include "core/EventLog.h"
+#include "core/MessageTable.h"
+#include "core/Options.h"
+#include "core/ProcessWait.h"
+#include "core/ProgramState.h"
+#include "platform/NamedEvent.h"
+#include "platform/PowerActions.h"
+#include "platform/ProcessLauncher.h"
+#include "scheduler/NextTime.h"
+#include "scheduler/Schedule.h"
+#include "scheduler/SchedulerHost.h"
+
+namespace stowline::scheduler {
+
+namespace {
+const QString kErrorMark = QStringLiteral(" [!]");
+constexpr int kDefaultLogHours = 24;
+
+// The text between the first "(" and the first ")" of a command, when that ")" is its
+// last character.
+std::optional<QString> commandParameter(const QString& command) {
+    const qsizetype open = command.indexOf(QLatin1Char('('));
+    const qsizetype close = command.indexOf(QLatin1Char(')'));
+    if (open < 0 || close != command.size() - 1 || close < open)
+        return std::nullopt;
+    return command.mid(open + 1, close - open - 1);
+}
+} // namespace
+
+SchedulerEngine::SchedulerEngine(SchedulerServices services, QObject* parent)
+    : QObject(parent), s_(services) {
+    // A tick that runs a backup processes events until the run has ended, and the ticks
+    // in between must still reload the schedule and pass an "/ABORT" on. A timer is not
+    // activated again while its own handler runs, so the handler only queues the tick,
+    // which then runs outside the timer's activation.
+    connect(&schtimer_, &QTimer::timeout, this, [this] {
+        QMetaObject::invokeMethod(this, &SchedulerEngine::schtimerTimer, Qt::QueuedConnection);
+    });
+}
+
+void SchedulerEngine::start(std::chrono::milliseconds period) {
+    schtimer_.start(period);
+}
+
+void SchedulerEngine::stop() {
+    schtimer_.stop();
+}
+
+void SchedulerEngine::schtimerTimer() {
+    if (!s_.options.son)
+        return;
+    if (s_.scheduleUpdated.tryConsume()) {
+        s_.log.WriteLog(s_.messages.text(u"anotherswlupdatedsch"));
+        s_.schedule.LoadSchedule();
+        s_.schedule.RefreshSchedule();
+    }
+    const QDateTime now = wallClock(s_.clock.now());
+    if (s_.schedule.isEmpty() || now < wallClock(s_.schedule.NextDue()))
+        return;
+    const QString presname = s_.schedule.entryAt(0).presname;
+    if (presname.toUpper() == QLatin1String("/ABORT")) {
+        // Handled even during a run: this is how an abort reaches a running backup.
+        s_.schedule.removeAt(0);
+        s_.schedule.RefreshSchedule();
+        s_.flags.AbortRequested = true;
+        return;
+    }
+    if (s_.flags.OperationInProgress)
+        return;
+    if (!consumeDueEntry(now))
+        return;
+    // The entry was rescheduled or removed and swl.sch written before it is carried out,
+    // so a run that ends the program or the machine does not repeat it at the next start.
+    if (presname.startsWith(QLatin1Char('/')))
+        carryOutCommand(presname);
+    else if (s_.host.selectPreset(presname))
+        s_.host.RunPreset();
+}
+
+bool SchedulerEngine::consumeDueEntry(const QDateTime& now) {
+    tschopt entry = s_.schedule.entryAt(0);
+    const QString presname = entry.presname;
+    s_.log.WriteLog(presname + s_.messages.text(u"calledbythescheduler"));
+    const bool late = now >= wallClock(entry.date).addSecs(s_.options.shp);
+    if (entry.ondelay == 2 && late) {
+        logEntryLine(presname, u"delayedremoving");
+        s_.schedule.removeAt(0);
+        s_.schedule.RefreshSchedule();
+        return false;
+    }
+    if (entry.repeat == 0) {
+        logEntryLine(presname, u"removingrepiszero");
+        s_.schedule.removeAt(0);
+    } else {
+        const bool skip = entry.ondelay == 1 && late;
+        if (entry.repeat > 0)
+            --entry.repeat;
+        const std::optional<QDateTime> next = NextScheduleTime(entry, now);
+        s_.schedule.removeAt(0);
+        if (!next) {
+            // No later time exists (an interval below one minute, or a day mask that no
+            // time of the series can meet): this run is the entry's last.
+            s_.log.WriteLog(presname + QStringLiteral(": Cannot repeat with INTERVAL=") +
+                            QString::number(entry.interval) + QStringLiteral(" and DOW=") +
+                            entry.dow + QStringLiteral("; removing from the schedule.") +
+                            kErrorMark);
+        } else {
+            entry.date = *next;
+            s_.schedule.insert(entry);
+            if (skip) {
+                logEntryLine(presname, u"delayedskipping");
+                s_.schedule.RefreshSchedule();
+                return false;
+            }
+        }
+    }
+    s_.schedule.RefreshSchedule();
+    return true;
+}
+
+void SchedulerEngine::logEntryLine(const QString& presname, QStringView key) {
+    s_.log.WriteLog(presname + QStringLiteral(": ") + s_.messages.text(key));
+}
+
+void SchedulerEngine::carryOutCommand(const QString& command) {
+    const QString upper = command.toUpper();
+    const auto is = [&upper](const char* name) { return upper == QLatin1String(name); };
+    const auto begins = [&upper](const char* name) {
+        return upper.startsWith(QLatin1String(name));
+    };
+    if (is("/EXIT")) {
+        exitProgram();
+    } else if (is("/SAFEEXIT")) {
+        if (s_.flags.ErrorLogged)
+            s_.log.WriteLog(s_.messages.text(u"safeexitignored"));
+        else
+            exitProgram();
+    } else if (is("/SHOW")) {
+        s_.host.showMainWindow();
+        s_.host.refreshTrayIcon();
+    } else if (is("/SHOWICON")) {
+        s_.host.refreshTrayIcon();
+    } else if (is("/REBOOT")) {
+        s_.log.WriteLog(s_.messages.text(u"reboot"));
+        logPowerResult(s_.power.ExitSystem(platform::SessionExit::Reboot));
+    } else if (is("/SHUTDOWN")) {
+        s_.log.WriteLog(s_.messages.text(u"shutdown"));
+        logPowerResult(s_.power.ExitSystem(platform::SessionExit::PowerOff));
+    } else if (is("/LOGOFF")) {
+        s_.log.WriteLog(s_.messages.text(u"logoff"));
+        logPowerResult(s_.power.ExitSystem(platform::SessionExit::LogOff));
+    } else if (is("/HIBERNATE")) {
+        s_.log.WriteLog(s_.messages.text(u"hibernate"));
+        logPowerResult(s_.power.SuspendSystem(true));
+    } else if (is("/SUSPEND")) {
+        s_.log.WriteLog(s_.messages.text(u"suspend"));
+        logPowerResult(s_.power.SuspendSystem(false));
+    } else if (is("/TRUNCLOG")) {
+        s_.log.WriteLog(s_.messages.text(u"trunclog"));
+        s_.log.TruncateLog();
+    } else if (begins("/SENDLOG")) {
+        sendLog(command);
+    } else if (begins("/UNSCHEDULE")) {
+        unschedule(command);
+    } else if (begins("/EXECASYNC")) {
+        execute(command, true);
+    } else if (begins("/EXECSYNC")) {
+        execute(command, false);
+    }
+    // "/EWX_LOGOFF" is accepted into the schedule and has no effect.
+}
+
+void SchedulerEngine::exitProgram() {
+    s_.flags.CloseWithoutAsking = true;
+    s_.host.closeProgram();
+}
+
+void SchedulerEngine::logPowerResult(const platform::PowerResult& result) {
+    // A refused or failed request leaves the program running; only the deliberate
+    // refusal of the dry mode says so.
+    if (result.outcome == platform::PowerResult::Outcome::Refused)
+        s_.log.WriteLog(
+            QStringLiteral("Power action not carried out (STOWLINE_DRY_POWER is set): ") +
+            result.command);
+}
+
+void SchedulerEngine::sendLog(const QString& command) {
+    const core::topt& options = s_.options;
+    if (options.ssr.isEmpty() || options.sfm.isEmpty() || options.sto.isEmpty()) {
+        s_.log.WriteLog(s_.messages.text(u"specsmtpforlog") + kErrorMark);
+        return;
+    }
+    const std::optional<QString> parameter = commandParameter(command);
+    const std::optional<qint32> hours = parameter ? parseDecimal(*parameter) : std::nullopt;
+    const int requested = hours.value_or(kDefaultLogHours);
+    s_.log.WriteLog(
+        core::formatMessage(s_.messages.text(u"logtoemailreq"), {QString::number(requested)}));
+    core::OperationScope operation(s_.flags);
+    const bool sent = s_.host.SendLogByEmail(requested);
+    s_.log.WriteLog(s_.messages.text(sent ? u"logtoemailsent" : u"logtoemailnotsent"));
+}
+
+void SchedulerEngine::unschedule(const QString& command) {
+    qint32 number = 1;
+    if (const std::optional<QString> parameter = commandParameter(command)) {
+        const std::optional<qint32> given = parseDecimal(*parameter);
+        if (!given) {
+            // The line says the number was set to 0, and entry 0 does not exist: nothing
+            // is removed, rather than an entry nobody named.
+            s_.log.WriteLog(
+                core::formatMessage(s_.messages.text(u"commandinvalidparam0"), {command}) +
+                kErrorMark);
+            return;
+        }
+        number = *given;
+    }
+    if (number < 1 || number > s_.schedule.size()) {
+        s_.log.WriteLog(core::formatMessage(s_.messages.text(u"commandinvalidparam"), {command}) +
+                        kErrorMark);
+        return;
+    }
+    const qsizetype index = number - 1;
+    logEntryLine(s_.schedule.entries().at(index).presname, u"unschedulereq");
+    s_.schedule.removeAt(index);
+    s_.schedule.RefreshSchedule();
+}
+
+void SchedulerEngine::execute(const QString& command, bool waitForEnd) {
+    const QString parameter = commandParameter(command).value_or(QString());
+    const qsizetype bar = parameter.indexOf(QLatin1Char('|'));
+    const QString program = bar < 0 ? parameter : parameter.left(bar);
+    const QString arguments = bar < 0 ? QString() : parameter.mid(bar + 1);
+    if (program.isEmpty())
+        return;
+    s_.log.WriteLog(s_.messages.text(u"schedulerword") + QLatin1Char(' ') +
+                    s_.messages.text(waitForEnd ? u"asyncexecution" : u"syncexecution") +
+                    QLatin1Char(' ') + program);
+    core::OperationScope operation(s_.flags);
+    const QString file = core::ExpandEnvironmentText(program);
+    const QString cannotExecute = QStringLiteral("Cannot execute external program [!]");
+    if (!waitForEnd) {
+        if (!s_.launcher.startDetached(file, arguments, false))
+            s_.log.WriteLog(cannotExecute);
+        return;
+    }
+    std::unique_ptr<platform::RunningProcess> process = s_.launcher.start(file, arguments, false);
+    if (!process) {
+        s_.log.WriteLog(cannotExecute);
+        return;
+    }
+    // Further ticks run inside this wait; a due "/ABORT" sets AbortRequested and ends it,
+    // as does the end of the session.
+    if (core::waitForProgram(*process, s_.flags) != core::WaitOutcome::Finished)
+        keepUnawaited(std::move(process));
+}
+
+void SchedulerEngine::keepUnawaited(std::unique_ptr<platform::RunningProcess> process) {
+    // Nobody waits for the program any more, but it is not ended either: it is kept
+    // until it ends by itself (or until the scheduler goes, with the program).
+    if (process->hasFinished())
+        return;
+    platform::RunningProcess* unawaited = process.release();
+    unawaited->setParent(this);
+    connect(unawaited, &platform::RunningProcess::finished, unawaited, &QObject::deleteLater);
+}
+
+} // namespace stowline::scheduler
