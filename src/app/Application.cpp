@@ -1,5 +1,7 @@
 #include "app/Application.h"
 
+#include "scheduler/CommandLine.h"
+
 namespace stowline::app {
 
 Application::Application(core::ProgramServices services, platform::ProcessLauncher& launcher,
@@ -12,12 +14,57 @@ Application::Application(core::ProgramServices services, platform::ProcessLaunch
       run_(backup::RunServices{program_.flags(), program_.folders(), program_.options(),
                                program_.messages(), program_.log(), services.clock,
                                services.prompts, launcher, presets_, store_, deliveries_,
-                               indicator, {}}) {}
+                               indicator,
+                               [this](const QString& name, const QDateTime& start) {
+                                   recordLastRun(name, start);
+                               }}),
+      catalog_(presets_.model()),
+      schedule_(program_.folders(), program_.log(), program_.messages(), catalog_),
+      host_(program_, presets_.model(), run_),
+      scheduleUpdates_(QString::fromLatin1(scheduler::kScheduleEventName)),
+      scheduleAnnouncer_(QString::fromLatin1(scheduler::kScheduleEventName)),
+      engine_(scheduler::SchedulerServices{schedule_, program_.flags(), program_.options(),
+                                           program_.log(), program_.messages(), services.clock,
+                                           host_, power_, launcher, scheduleUpdates_}) {
+    connectParts();
+}
+
+void Application::connectParts() {
+    using backup::PresetList;
+    QObject::connect(&presets_, &PresetList::listRebuilt, &presets_, [this] {
+        schedule_.LoadLastRuns();
+        schedule_.RefreshSchedule();
+    });
+    QObject::connect(&presets_, &PresetList::presetDeleted, &presets_,
+                     [this](const QString& name) { schedule_.removeEntriesFor(name); });
+    QObject::connect(&program_, &core::Program::savingState, &program_, [this] {
+        engine_.stop();
+        schedule_.SaveSchedule();
+    });
+}
+
+void Application::recordLastRun(const QString& presetName, const QDateTime& start) {
+    const int row = presets_.model().findPreset(presetName);
+    if (row < 0)
+        return;
+    presets_.model().setLastRunText(row, backup::formatHistoryStamp(start));
+    schedule_.SaveLastRuns();
+}
 
 bool Application::start() {
     if (!program_.start())
         return false;
+    if (!program_.flags().SecondInstance && !scheduleUpdates_.listen())
+        program_.log().WriteLog(QStringLiteral("Cannot listen for schedule updates: ") +
+                                scheduleUpdates_.errorString() + QStringLiteral(" [!]"));
+    schedule_.LoadSchedule();
     presets_.ScanPresets();
+    const scheduler::CommandLineOutcome outcome = scheduler::CarryOutCommandLine(
+        program_.arguments(),
+        {schedule_, program_.flags(), program_.options(), program_.log(), program_.messages(),
+         services_.clock, host_, scheduleAnnouncer_});
+    if (outcome == scheduler::CommandLineOutcome::KeepRunning)
+        engine_.start();
     return true;
 }
 

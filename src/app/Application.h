@@ -4,7 +4,12 @@
 #include "backup/PresetFiles.h"
 #include "backup/PresetList.h"
 #include "backup/UnavailableDeliveries.h"
+#include "app/SchedulerAdapters.h"
 #include "core/Program.h"
+#include "platform/linux/LocalSocketNamedEvent.h"
+#include "platform/linux/SystemdPowerActions.h"
+#include "scheduler/Schedule.h"
+#include "scheduler/SchedulerEngine.h"
 
 #include <memory>
 
@@ -15,7 +20,7 @@ class ProcessLauncher;
 namespace stowline::app {
 
 // The program's parts, wired together: the program state and its start-up, the
-// presets, the backup run and its deliveries.
+// presets, the backup run and its deliveries, the schedule and its tick.
 class Application {
 public:
     Application(core::ProgramServices services, platform::ProcessLauncher& launcher,
@@ -27,12 +32,22 @@ public:
     core::Program& program() { return program_; }
 
 private:
+    void connectParts();
+    void recordLastRun(const QString& presetName, const QDateTime& start);
+
     core::ProgramServices services_;
     core::Program program_;
     backup::PresetStore store_;
     backup::PresetList presets_;
     backup::UnavailableDeliveries deliveries_;
     backup::BackupRun run_;
+    PresetListCatalog catalog_;
+    scheduler::Schedule schedule_;
+    ProgramSchedulerHost host_;
+    platform::SystemdPowerActions power_;
+    platform::LocalSocketEventListener scheduleUpdates_;
+    platform::LocalSocketEventSender scheduleAnnouncer_;
+    scheduler::SchedulerEngine engine_;
 };
 
 } // namespace stowline::app

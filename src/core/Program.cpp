@@ -57,12 +57,6 @@ bool Program::start() {
     locateArchiver();
     QDir().mkpath(options_.pte);
     QDir().mkpath(folders_.presets);
-
-    if (flags_.SecondInstance) {
-        // A second instance only passes its arguments on, then closes by itself.
-        flags_.CloseWithoutAsking = true;
-        QTimer::singleShot(0, this, [this] { requestClose(); });
-    }
     return true;
 }
 
@@ -178,6 +172,7 @@ bool Program::requestClose() {
     if (closeWhenIdleTimer_)
         closeWhenIdleTimer_->stop();
     if (!flags_.SecondInstance) {
+        emit savingState();
         SaveOptions(options_, folders_.data);
         ApplyStartupMode(options_.sta, services_.startupRegistration);
         log_.WriteLog(messages_.text(u"swlhaltsword"));

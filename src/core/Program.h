@@ -77,6 +77,9 @@ public:
     const QStringList& arguments() const { return arguments_; }
 
 signals:
+    // The first instance is ending: whatever outlives the process is saved now, before
+    // the options.
+    void savingState();
     void finished(int exitCode);
     // Hide the main window to the tray (the exit confirmation's third answer).
     void hideToTrayRequested();
