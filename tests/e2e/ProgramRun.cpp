@@ -1,6 +1,12 @@
 #include "ProgramRun.h"
 
+#include "backup/PresetFields.h"
+#include "backup/PresetFiles.h"
+#include "core/Clock.h"
+#include "core/MessageTable.h"
+#include "core/ProgramState.h"
 #include "core/TextFiles.h"
+#include "platform/HeadlessPrompts.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -40,6 +46,46 @@ void ProgramSandbox::start(QProcess& process, const QStringList& arguments) cons
 
 QStringList ProgramSandbox::logLines() const {
     return core::readTextLines(dataFolder() + QStringLiteral("/swl.log")).value_or(QStringList());
+}
+
+QStringList ProgramSandbox::logMessages() const {
+    QStringList messages;
+    for (const QString& line : logLines())
+        messages << line.mid(line.indexOf(QLatin1String("] ")) + 2);
+    return messages;
+}
+
+void ProgramSandbox::addPreset(const QString& name, const QString& source,
+                               const QStringList& fields) const {
+    core::Folders folders;
+    folders.data = dataFolder();
+    folders.presets = dataFolder() + QStringLiteral("/presets");
+    QDir().mkpath(folders.presets);
+    backup::tarcopt preset;
+    backup::SetPresetDefaults(preset);
+    preset.nam = name.toLower();
+    preset.vol = QStringLiteral("None");
+    preset.ctf = true;
+    preset.dir = destination();
+    for (const QString& field : fields) {
+        const qsizetype equals = field.indexOf(QLatin1Char('='));
+        backup::assignPresetValue(preset, *backup::findPresetField(field.left(equals)),
+                                  field.mid(equals + 1));
+    }
+    const core::MessageTable messages;
+    const core::SystemClock clock;
+    platform::HeadlessPrompts prompts;
+    backup::PresetStore(folders, messages, clock, prompts)
+        .SavePreset(name, preset, {source}, {}, {}, {});
+}
+
+bool ProgramSandbox::runToEnd(QProcess& process, const QStringList& arguments, int timeoutMs) const {
+    start(process, arguments);
+    if (process.waitForFinished(timeoutMs))
+        return true;
+    process.kill();
+    process.waitForFinished();
+    return false;
 }
 
 bool ProgramSandbox::waitForLogLine(const QString& message, int timeoutMs) const {
