@@ -312,6 +312,10 @@ void BackupRun::RemoveRunFolder() {
             if (!QFile::remove(file.filePath()))
                 services_.log.WritePresetLog(cantDelete);
         }
+        // Folders are work folders the archiver left behind when it was stopped.
+        for (const QFileInfo& sub : folder.entryInfoList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot))
+            if (!QDir(sub.filePath()).removeRecursively())
+                services_.log.WritePresetLog(cantDelete);
         if (!keptAny && !folder.rmdir(run_.runFolder))
             services_.log.WritePresetLog(cantDelete);
     }

@@ -74,6 +74,7 @@ struct RunFixture {
 
     // An archiver stand-in: writes one file per run next to the archive path it is
     // given (numbered, so every run makes a new name), sleeps, and exits with a code.
+    // Like an archiver stopped hard, it leaves a hidden work folder in the run folder.
     void useFakeArchiver(int exitCode, int sleepSeconds = 0, int bytes = 2048) {
         const QString script = root().filePath(QStringLiteral("fake-archiver"));
         const QString counter = root().filePath(QStringLiteral("runs"));
@@ -81,7 +82,7 @@ struct RunFixture {
             "#!/bin/sh\n"
             "for arg; do case \"$arg\" in a|-*|@*) ;; *) archive=\"$arg\";; esac; done\n"
             "n=$(cat '%1' 2>/dev/null || echo 0); n=$((n+1)); echo $n > '%1'\n"
-            "sleep %2\n"
+            "mkdir \"$(dirname \"$archive\")/.work\"; sleep %2\n"
             "head -c %3 /dev/zero > \"$archive-$n.zip\"\n"
             "exit %4\n").arg(counter).arg(sleepSeconds).arg(bytes).arg(exitCode).toUtf8());
         QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
