@@ -6,13 +6,13 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/sendfile.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace stowline::backup {
 
 namespace {
-constexpr qint64 kCopyChunk = 1 << 20;
-
 bool fail(QString* error, const QString& reason) {
     if (error)
         *error = reason;
@@ -21,25 +21,41 @@ bool fail(QString* error, const QString& reason) {
 
 QString systemError() { return QString::fromLocal8Bit(std::strerror(errno)); }
 
-bool copyFlushed(const QString& source, const QString& target, QString* error) {
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly))
-        return fail(error, in.errorString());
-    QFile out(target);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        return fail(error, out.errorString());
-    QByteArray buffer;
-    while (!in.atEnd()) {
-        buffer = in.read(kCopyChunk);
-        if (buffer.isEmpty() && in.error() != QFileDevice::NoError)
-            return fail(error, in.errorString());
-        if (out.write(buffer) != buffer.size())
-            return fail(error, out.errorString());
+// Closes a descriptor when it goes out of scope.
+struct Descriptor {
+    int fd;
+    ~Descriptor() {
+        if (fd >= 0)
+            ::close(fd);
     }
-    if (!out.flush() || ::fsync(out.handle()) != 0)
+};
+
+// Copies inside the kernel (sendfile), then flushes the copy to the disk and checks that
+// it is as long as the source.
+bool copyFlushed(const QString& source, const QString& target, QString* error) {
+    const Descriptor in{::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC)};
+    if (in.fd < 0)
         return fail(error, systemError());
-    out.close();
-    if (QFileInfo(target).size() != QFileInfo(source).size())
+    struct stat status {};
+    if (::fstat(in.fd, &status) != 0)
+        return fail(error, systemError());
+    const Descriptor out{::open(QFile::encodeName(target).constData(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, status.st_mode & 07777)};
+    if (out.fd < 0)
+        return fail(error, systemError());
+    off_t copied = 0;
+    while (copied < status.st_size) {
+        const ssize_t sent = ::sendfile(out.fd, in.fd, nullptr, status.st_size - copied);
+        if (sent < 0 && errno == EINTR)
+            continue;
+        if (sent <= 0)
+            return fail(error, sent < 0 ? systemError() : QStringLiteral("the source shrank"));
+        copied += sent;
+    }
+    if (::fsync(out.fd) != 0)
+        return fail(error, systemError());
+    struct stat written {};
+    if (::fstat(out.fd, &written) != 0 || written.st_size != status.st_size)
         return fail(error, QStringLiteral("the copy is incomplete"));
     return true;
 }
