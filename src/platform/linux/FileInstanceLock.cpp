@@ -1,4 +1,5 @@
 #include "platform/linux/FileInstanceLock.h"
+#include "platform/linux/RuntimeFolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,15 +9,6 @@
 #include <unistd.h>
 
 namespace stowline::platform {
-
-namespace {
-QString runtimeFolder() {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir(runtime).exists())
-        return runtime;
-    return QDir::tempPath();
-}
-} // namespace
 
 FileInstanceLock::FileInstanceLock(const QString& name) {
     QString safeName = name;

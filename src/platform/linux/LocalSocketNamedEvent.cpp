@@ -1,4 +1,5 @@
 #include "platform/linux/LocalSocketNamedEvent.h"
+#include "platform/linux/RuntimeFolder.h"
 
 #include <QDir>
 
@@ -11,12 +12,6 @@ constexpr int kConnectMilliseconds = 1000;
 // A sender writes a single byte; anything much longer is not a sender of this program.
 constexpr qint64 kLargestMessage = 64;
 
-QString runtimeFolder() {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir(runtime).exists())
-        return runtime;
-    return QDir::tempPath();
-}
 } // namespace
 
 QString namedEventSocketPath(const QString& name) {
