@@ -13,6 +13,7 @@
 #include "core/Options.h"
 #include "core/ProcessWait.h"
 #include "core/ProgramState.h"
+#include "platform/PathText.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/Prompts.h"
 
@@ -29,12 +30,6 @@ namespace {
 const QString kErrorMark = QStringLiteral(" [!]");
 constexpr int kRunFolderLetters = 8;
 constexpr int kDeliveryWakeUpMilliseconds = 100;
-
-QString withoutTrailingSeparator(QString path) {
-    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
-        path.chop(1);
-    return path;
-}
 } // namespace
 
 QString sizeText(qint64 bytes) {
@@ -94,7 +89,7 @@ void BackupRun::RunPreset() {
 
 bool BackupRun::prepare() {
     const QString runFolderName = drawRunFolderName();
-    services_.options.pte = withoutTrailingSeparator(services_.options.pte);
+    services_.options.pte = platform::withoutTrailingSeparator(services_.options.pte);
     SetPresetDefaults(run_.preset);
     services_.store.LoadPreset(run_.CurrentPresetName, run_.preset);
     const tarcopt& preset = run_.preset;

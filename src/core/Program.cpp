@@ -6,6 +6,7 @@
 #include "core/OptionsFile.h"
 #include "core/StartupMode.h"
 #include "platform/InstanceLock.h"
+#include "platform/PathText.h"
 #include "platform/Prompts.h"
 #include "platform/SystemPaths.h"
 
@@ -91,8 +92,7 @@ void Program::loadOptions() {
 }
 
 void Program::checkTemporaryFolder() {
-    while (options_.pte.size() > 1 && options_.pte.endsWith(QLatin1Char('/')))
-        options_.pte.chop(1);
+    options_.pte = platform::withoutTrailingSeparator(options_.pte);
     QString reason;
     if (options_.pte.isEmpty())
         reason = messages_.text(u"tempfoldertodefault");

@@ -1,4 +1,5 @@
 #include "platform/linux/LinuxSystemPaths.h"
+#include "platform/PathText.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -7,12 +8,6 @@
 namespace stowline::platform {
 
 namespace {
-QString withoutTrailingSeparator(QString path) {
-    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
-        path.chop(1);
-    return path;
-}
-
 QString xdgFolder(const char* variable, const QString& underHome) {
     const QString value = qEnvironmentVariable(variable);
     if (!value.isEmpty())
