@@ -15,7 +15,7 @@ if [[ ! -x $build/stowline_protocols_bench ]]; then
 fi
 ninja -C "$build" -j2 stowline_protocols_bench >/dev/null
 bench=$build/stowline_protocols_bench
-fixtures=tests/protocols/fixtures
+fixtures=tests/support/servers/fixtures
 
 work=$(mktemp -d)
 pids=()

@@ -10,7 +10,13 @@ Application::Application(core::ProgramServices services, platform::ProcessLaunch
       store_(program_.folders(), program_.messages(), services.clock, services.prompts),
       presets_(program_.folders(), program_.options(), program_.messages(), program_.log(),
                services.prompts),
-      deliveries_([this](const QString& line) { program_.log().WritePresetLog(line); }),
+      unavailable_([this](const QString& line) { program_.log().WritePresetLog(line); }),
+      deliveries_(net::DeliveryServices{program_.flags(), program_.folders(), program_.options(),
+                                        program_.messages(), program_.log(), services.clock,
+                                        store_, curl_},
+                  unavailable_),
+      reports_(program_.flags(), program_.options(), program_.messages(), program_.log(),
+               services.clock, curl_),
       run_(backup::RunServices{program_.flags(), program_.folders(), program_.options(),
                                program_.messages(), program_.log(), services.clock,
                                services.prompts, launcher, presets_, store_, deliveries_,
@@ -20,7 +26,7 @@ Application::Application(core::ProgramServices services, platform::ProcessLaunch
                                }}),
       catalog_(presets_.model()),
       schedule_(program_.folders(), program_.log(), program_.messages(), catalog_),
-      host_(program_, presets_.model(), run_),
+      host_(program_, presets_.model(), run_, reports_),
       scheduleUpdates_(QString::fromLatin1(scheduler::kScheduleEventName)),
       scheduleAnnouncer_(QString::fromLatin1(scheduler::kScheduleEventName)),
       engine_(scheduler::SchedulerServices{schedule_, program_.flags(), program_.options(),
@@ -29,7 +35,14 @@ Application::Application(core::ProgramServices services, platform::ProcessLaunch
     connectParts();
 }
 
+Application::~Application() {
+    // The log outlives the mailer it would report through.
+    program_.log().setErrorReportSender({});
+}
+
 void Application::connectParts() {
+    program_.log().setErrorReportSender(
+        [this](const QString& line) { return reports_.SendErrorReport(line); });
     using backup::PresetList;
     QObject::connect(&presets_, &PresetList::listRebuilt, &presets_, [this] {
         schedule_.LoadLastRuns();

@@ -6,8 +6,11 @@
 #include "backup/UnavailableDeliveries.h"
 #include "app/SchedulerAdapters.h"
 #include "core/Program.h"
+#include "net/NetDeliveries.h"
+#include "net/ReportMailer.h"
 #include "platform/linux/LocalSocketNamedEvent.h"
 #include "platform/linux/SystemdPowerActions.h"
+#include "protocols/CurlDriver.h"
 #include "scheduler/Schedule.h"
 #include "scheduler/SchedulerEngine.h"
 
@@ -20,16 +23,22 @@ class ProcessLauncher;
 namespace stowline::app {
 
 // The program's parts, wired together: the program state and its start-up, the
-// presets, the backup run and its deliveries, the schedule and its tick.
+// presets, the backup run and its deliveries, the error reports, the schedule and
+// its tick.
 class Application {
 public:
     Application(core::ProgramServices services, platform::ProcessLauncher& launcher,
                 backup::RunIndicator& indicator, QStringList arguments, QSize screen);
+    ~Application();
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
 
     // Runs the start-up sequence; false when the process must end (exitCode()).
     bool start();
     int exitCode() const { return program_.exitCode(); }
     core::Program& program() { return program_; }
+    // Error reports and log e-mails ("/SENDLOG").
+    net::ReportMailer& reports() { return reports_; }
 
 private:
     void connectParts();
@@ -39,7 +48,12 @@ private:
     core::Program program_;
     backup::PresetStore store_;
     backup::PresetList presets_;
-    backup::UnavailableDeliveries deliveries_;
+    protocols::CurlDriver curl_;
+    // Disc, dial-up and hang-up are not in this build: a preset asking for them gets a
+    // clear error line.
+    backup::UnavailableDeliveries unavailable_;
+    net::NetDeliveries deliveries_;
+    net::ReportMailer reports_;
     backup::BackupRun run_;
     PresetListCatalog catalog_;
     scheduler::Schedule schedule_;

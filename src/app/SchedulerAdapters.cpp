@@ -5,6 +5,7 @@
 #include "core/Language.h"
 #include "core/OptionsFile.h"
 #include "core/Program.h"
+#include "net/ReportMailer.h"
 
 namespace stowline::app {
 
@@ -28,7 +29,7 @@ bool ProgramSchedulerHost::selectPreset(const QString& name) {
 
 void ProgramSchedulerHost::RunPreset() { run_.RunPreset(); }
 
-bool ProgramSchedulerHost::SendLogByEmail(int) { return false; }
+bool ProgramSchedulerHost::SendLogByEmail(int hours) { return reports_.SendLogByEmail(hours); }
 
 void ProgramSchedulerHost::closeProgram() {
     // Queued: the command line runs during start-up, before anyone listens for the end.

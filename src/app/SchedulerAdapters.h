@@ -12,6 +12,10 @@ namespace stowline::core {
 class Program;
 }
 
+namespace stowline::net {
+class ReportMailer;
+}
+
 namespace stowline::app {
 
 // The preset list model as the schedule sees it.
@@ -32,8 +36,8 @@ private:
 class ProgramSchedulerHost final : public scheduler::SchedulerHost {
 public:
     ProgramSchedulerHost(core::Program& program, backup::PresetListModel& presets,
-                         backup::BackupRun& run)
-        : program_(program), presets_(presets), run_(run) {}
+                         backup::BackupRun& run, net::ReportMailer& reports)
+        : program_(program), presets_(presets), run_(run), reports_(reports) {}
 
     bool selectPreset(const QString& name) override;
     void RunPreset() override;
@@ -48,6 +52,7 @@ private:
     core::Program& program_;
     backup::PresetListModel& presets_;
     backup::BackupRun& run_;
+    net::ReportMailer& reports_;
 };
 
 } // namespace stowline::app

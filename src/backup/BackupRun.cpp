@@ -56,7 +56,7 @@ QString BackupRun::drawRunFolderName() const {
 
 void BackupRun::operationTimedOut() {
     services_.deliveries.abortClients();
-    services_.log.WriteLog(services_.messages.text(u"operationtimeout") + kErrorMark);
+    services_.log.WritePresetLog(services_.messages.text(u"operationtimeout") + kErrorMark);
     services_.flags.AbortRequested = true;
 }
 
@@ -70,6 +70,7 @@ void BackupRun::RunPreset() {
         return;
     run_ = RunState();
     run_.CurrentPresetName = name;
+    run_.Optimer = &Optimer;
     services_.log.setCurrentPresetName(name);
     if (services_.recordLastRun)
         services_.recordLastRun(name, services_.clock.now());

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+class QTimer;
+
 namespace stowline::backup {
 
 // What one backup run and its delivery steps share, from the start of a run to the
@@ -21,6 +23,8 @@ struct RunState {
     bool RetryWaiting = false;     // a delivery waits before its next attempt
     bool archivesMade = false;     // archiving succeeded: the files are worth keeping
     QSet<QString> deliveredFiles;  // names delivered by at least one step
+    // The run's operation time-out; the deliveries re-arm it with their own limits.
+    QTimer* Optimer = nullptr;
 
     QString runFilePath(const QString& name) const { return runFolder + QLatin1Char('/') + name; }
 };

@@ -48,10 +48,27 @@ void EventLog::writeLine(const QString& message, const QString& shownMessage) {
         sound_.playAsync(options_.swf);
     appendToFile(formatLine(shownMessage));
     if (isError && options_.ser && sendErrorReport_) {
-        const bool sent = sendErrorReport_(formatLine(shownMessage));
+        pendingReports_ << formatLine(shownMessage);
+        sendPendingReports();
+    }
+}
+
+void EventLog::releaseErrorReports() {
+    if (reportHolds_ > 0)
+        --reportHolds_;
+    sendPendingReports();
+}
+
+void EventLog::sendPendingReports() {
+    if (reportHolds_ > 0 || !sendErrorReport_)
+        return;
+    holdErrorReports();
+    while (!pendingReports_.isEmpty()) {
+        const bool sent = sendErrorReport_(pendingReports_.takeFirst());
         // The result lines carry no error mark, so they never start another report.
         WriteLog(messages_.text(sent ? u"emailreportok" : u"emailreportbad") + options_.sto);
     }
+    --reportHolds_;
 }
 
 void EventLog::appendToFile(const QString& line) {

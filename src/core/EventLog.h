@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -47,6 +48,11 @@ public:
     void setCurrentPresetName(const QString& name) { currentPresetName_ = name; }
     const QString& currentPresetName() const { return currentPresetName_; }
     void setErrorReportSender(ErrorReportSender sender) { sendErrorReport_ = std::move(sender); }
+    // While held (a report or another mail is being sent), error reports queue up; they
+    // go out one after the other, in order, when the last hold is released. A report is
+    // therefore never started from inside another.
+    void holdErrorReports() { ++reportHolds_; }
+    void releaseErrorReports();
     // A second instance appends to swl.log but never fills the on-screen list.
     void setShowsList(bool showsList) { showsList_ = showsList; }
 
@@ -60,6 +66,7 @@ private:
     void writeLine(const QString& message, const QString& shownMessage);
     void appendToFile(const QString& line);
     void reportFileFailure(const QString& what, const QString& reason);
+    void sendPendingReports();
 
     const Folders& folders_;
     ProgramFlags& flags_;
@@ -68,6 +75,8 @@ private:
     const Clock& clock_;
     platform::SoundPlayer& sound_;
     ErrorReportSender sendErrorReport_;
+    QStringList pendingReports_;
+    int reportHolds_ = 0;
     LogListModel model_;
     QString currentPresetName_;
     bool showsList_ = true;

@@ -13,19 +13,22 @@ struct ProgramFlags {
     bool CloseWithoutAsking = false;  // the next close is not confirmed
 };
 
-// Sets OperationInProgress for its lifetime and clears it on every way out, so an
-// error can never leave the program unable to close.
+// Sets OperationInProgress for its lifetime and puts the earlier value back on every
+// way out, so an error can never leave the program unable to close, and an operation
+// inside another (an error report during a run) does not end the outer one.
 class OperationScope {
 public:
-    explicit OperationScope(ProgramFlags& flags) : flags_(flags) {
+    explicit OperationScope(ProgramFlags& flags)
+        : flags_(flags), before_(flags.OperationInProgress) {
         flags_.OperationInProgress = true;
     }
-    ~OperationScope() { flags_.OperationInProgress = false; }
+    ~OperationScope() { flags_.OperationInProgress = before_; }
     OperationScope(const OperationScope&) = delete;
     OperationScope& operator=(const OperationScope&) = delete;
 
 private:
     ProgramFlags& flags_;
+    bool before_;
 };
 
 // The program's own folders, without trailing separators.

@@ -93,9 +93,12 @@ CurlSession::~CurlSession() {
     closeConnections();
     curl_easy_cleanup(easy_);
     curl_share_cleanup(share_);
+    closeFinishedSockets();
 }
 
 void CurlSession::prepare(const QByteArray& url, const TransferLimits& limits) {
+    // The previous transfer is over: its peer has read everything it was sent.
+    closeFinishedSockets();
     curl_easy_reset(easy_);
     lists_.clear();
     tracker_.reset();
@@ -167,6 +170,7 @@ void CurlSession::closeConnections() {
     for (curl_socket_t socket : open_)
         ::shutdown(socket, SHUT_RDWR);
     open_.clear();
+    closeFinishedSockets();
 }
 
 int CurlSession::onDebug(CURL*, curl_infotype type, char* data, size_t size, void* session) {
@@ -187,9 +191,29 @@ int CurlSession::onSocketOpened(void* session, curl_socket_t socket, curlsocktyp
 }
 
 int CurlSession::onSocketClosed(void* session, curl_socket_t socket) {
+    // The peer learns at once that nothing more comes, but the socket itself stays open
+    // until the transfer is over. A socket closed while the peer still sends makes the
+    // kernel reset the connection, and a reset destroys what the peer has not read yet:
+    // a TLS 1.3 server sends its session tickets on an upload's data connection, often
+    // only after libcurl has sent the whole file and closed it, and so lost the end of
+    // the file (some servers even answer 226 to that).
     auto* self = static_cast<CurlSession*>(session);
     self->open_.erase(socket);
-    return ::close(socket);
+    ::shutdown(socket, SHUT_WR);
+    self->finished_.push_back(socket);
+    return 0;
+}
+
+void CurlSession::closeFinishedSockets() {
+    for (curl_socket_t socket : finished_) {
+        // Unread bytes at close would reset the connection after all; a peer that keeps
+        // sending gets its reset.
+        char sink[16 * 1024];
+        for (int i = 0; i < 16 && ::recv(socket, sink, sizeof sink, MSG_DONTWAIT) > 0; ++i) {
+        }
+        ::close(socket);
+    }
+    finished_.clear();
 }
 
 QByteArray encodeUrlPath(const QString& path) {

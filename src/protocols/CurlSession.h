@@ -56,11 +56,14 @@ private:
     static int onDebug(CURL*, curl_infotype type, char* data, size_t size, void* session);
     static int onSocketOpened(void* session, curl_socket_t socket, curlsocktype purpose);
     static int onSocketClosed(void* session, curl_socket_t socket);
+    // Closes the sockets libcurl has finished with (see onSocketClosed).
+    void closeFinishedSockets();
 
     CURL* easy_ = nullptr;
     CURLSH* share_ = nullptr;
     ReplyTracker tracker_;
     std::set<curl_socket_t> open_;
+    std::vector<curl_socket_t> finished_; // shut down for sending, not yet closed
     std::vector<std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)>> lists_;
     char errorBuffer_[CURL_ERROR_SIZE] = {};
 };

@@ -4,6 +4,8 @@
 #include <QDeadlineTimer>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace stowline::protocols {
 
 bool waitProcessingEvents(const std::function<bool()>& finished,
@@ -13,8 +15,13 @@ bool waitProcessingEvents(const std::function<bool()>& finished,
     QTimer wake;
     wake.setSingleShot(true);
     wake.start(timeout);
-    while (!finished() && !deadline.hasExpired())
+    while (!finished() && !deadline.hasExpired()) {
+        // A coarse timer may fire a little before the deadline; without a new wake-up
+        // the wait would then sleep until some unrelated event came.
+        if (!wake.isActive())
+            wake.start(std::max<qint64>(1, deadline.remainingTime()));
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
     return finished();
 }
 

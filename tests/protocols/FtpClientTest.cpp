@@ -183,6 +183,28 @@ INSTANTIATE_TEST_SUITE_P(
                     ModeCase{"Implicit", "implicit", FtpTlsMode::Implicit, true}),
     [](const testing::TestParamInfo<ModeCase>& info) { return info.param.name; });
 
+// Upload after upload over TLS: each arrives whole (a TLS 1.3 session ticket on the data
+// connection used to reset it and cut the second file short).
+TEST(FtpClient, ConsecutiveUploadsOverTlsArriveWhole) {
+    for (const auto& [serverTls, mode] : {std::pair{"explicit", FtpTlsMode::AuthTls},
+                                          std::pair{"implicit", FtpTlsMode::Implicit}}) {
+        SCOPED_TRACE(serverTls);
+        FtpFixture f(serverTls);
+        f.client.setTlsMode(mode);
+        f.login();
+        for (int i = 0; i < 3; ++i) {
+            const QString name = QString("part%1.rar").arg(i);
+            const QByteArray content = randomBytes(300 * 1024 + i);
+            writeFile(f.local(name), content);
+            f.client.setRemoteFileName(name);
+            f.client.setLocalFileName(f.local(name));
+            EXPECT_EQ(f.run(&FtpClient::putAsync, FtpRequest::Put).error, 0);
+            EXPECT_EQ(readFile(f.root() + "/" + name), content) << name.toStdString();
+        }
+        EXPECT_EQ(f.run(&FtpClient::quitAsync, FtpRequest::Quit).error, 0);
+    }
+}
+
 TEST(FtpClient, WrongPasswordFailsPassWith530) {
     FtpFixture f;
     f.client.setPassword("wrong");

@@ -41,9 +41,19 @@ public:
     bool running = false;
 };
 
-// Everything a backup run needs, on temporary folders, with a real process launcher.
-struct RunFixture {
-    RunFixture() {
+// What the archiver stand-in makes in one run: files of random bytes.
+struct FakeArchives {
+    int exitCode = 0;
+    int sleepSeconds = 0;
+    int bytes = 2048;     // per file
+    int volumes = 1;      // more than one: name.part1.zip, name.part2.zip, ...
+    bool numbered = true; // "-<run number>" after the archive name: new names every run
+};
+
+// Everything a backup run needs but its delivery steps, on temporary folders, with a
+// real process launcher.
+struct RunEnvironment {
+    RunEnvironment() {
         core::SetOptionDefaults(options, {folders.program, folders.data, QSize()});
         options.pte = root().filePath(QStringLiteral("tmp"));
         options.soe = false;
@@ -72,21 +82,39 @@ struct RunFixture {
         list.model().select(presetName);
     }
 
-    // An archiver stand-in: writes one file per run next to the archive path it is
-    // given (numbered, so every run makes a new name), sleeps, and exits with a code.
-    // Like an archiver stopped hard, it leaves a hidden work folder in the run folder.
     void useFakeArchiver(int exitCode, int sleepSeconds = 0, int bytes = 2048) {
+        useFakeArchiver(FakeArchives{exitCode, sleepSeconds, bytes});
+    }
+
+    // An archiver stand-in: writes its files next to the archive path it is given,
+    // sleeps, and exits with a code. A copy of every file it makes stays in madeFile().
+    // Like an archiver stopped hard, it leaves a hidden work folder in the run folder.
+    void useFakeArchiver(const FakeArchives& archives) {
         const QString script = root().filePath(QStringLiteral("fake-archiver"));
         const QString counter = root().filePath(QStringLiteral("runs"));
+        const QString made = root().filePath(QStringLiteral("made"));
+        QDir().mkpath(made);
         writeBytes(script, QStringLiteral(
             "#!/bin/sh\n"
             "for arg; do case \"$arg\" in a|-*|@*) ;; *) archive=\"$arg\";; esac; done\n"
             "n=$(cat '%1' 2>/dev/null || echo 0); n=$((n+1)); echo $n > '%1'\n"
             "mkdir \"$(dirname \"$archive\")/.work\"; sleep %2\n"
-            "head -c %3 /dev/zero > \"$archive-$n.zip\"\n"
-            "exit %4\n").arg(counter).arg(sleepSeconds).arg(bytes).arg(exitCode).toUtf8());
+            "stem=\"$archive%6\"\n"
+            "emit() { head -c %3 /dev/urandom > \"$1\"; cp \"$1\" '%5/'; }\n"
+            "if [ %7 -eq 1 ]; then emit \"$stem.zip\"; else\n"
+            "  k=1; while [ $k -le %7 ]; do emit \"$stem.part$k.zip\"; k=$((k+1)); done\n"
+            "fi\n"
+            "exit %4\n")
+            .arg(counter).arg(archives.sleepSeconds).arg(archives.bytes).arg(archives.exitCode)
+            .arg(made, archives.numbered ? QStringLiteral("-$n") : QString())
+            .arg(archives.volumes).toUtf8());
         QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         options.pwi = script;
+    }
+
+    // The content of an archive the stand-in made (the last one of that name).
+    QByteArray madeFile(const QString& name) {
+        return readBytes(root().filePath(QStringLiteral("made/") + name));
     }
 
     // Log lines without their time stamps.
@@ -102,6 +130,12 @@ struct RunFixture {
         return QDir(options.pte).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
     }
 
+    RunServices services(RunDeliveries& deliveries) {
+        return RunServices{flags, folders, options, messages, log, clock, prompts, launcher, list,
+                           store, deliveries, indicator,
+                           [this](const QString& name, const QDateTime&) { lastRuns << name; }};
+    }
+
     TestFolders tree;
     core::Folders& folders = tree.folders;
     core::ProgramFlags flags;
@@ -114,15 +148,17 @@ struct RunFixture {
     core::EventLog log{folders, flags, options, messages, clock, sound};
     PresetStore store{folders, messages, clock, prompts};
     PresetList list{folders, options, messages, log, prompts};
-    RecordingDeliveries deliveries;
     RecordingIndicator indicator;
     QStringList lastRuns;
-    BackupRun run{RunServices{flags, folders, options, messages, log, clock, prompts, launcher, list,
-                              store, deliveries, indicator,
-                              [this](const QString& name, const QDateTime&) { lastRuns << name; }}};
     tarcopt preset;
     QString presetName;
     QStringList includeLines;
+};
+
+// A backup run whose delivery steps only record that they were asked for.
+struct RunFixture : RunEnvironment {
+    RecordingDeliveries deliveries;
+    BackupRun run{services(deliveries)};
 };
 
 } // namespace stowline::backup::testing

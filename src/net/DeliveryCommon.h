@@ -1,0 +1,42 @@
+#pragma once
+
+#include "protocols/SmtpClient.h"
+
+#include <QString>
+
+#include <chrono>
+#include <functional>
+
+namespace stowline::backup {
+struct RunState;
+}
+
+namespace stowline::net {
+
+// Appended to a log message that reports an error.
+inline constexpr QLatin1StringView kErrorMark{" [!]"};
+
+struct HostAndPort {
+    QString host;
+    QString port;
+};
+
+// "host:port" is split at the first colon; a text without a colon is all host, with
+// `defaultPort`.
+HostAndPort splitHostPort(const QString& text, const QString& defaultPort);
+
+// The SMTP TLS mode stored in presets and options (sss); an unknown value is none.
+protocols::SmtpTlsMode smtpTlsMode(int sss);
+
+// The run's operation time-out: stopped, then started again for `minutes` unless that
+// is 0.
+void restartOperationTimer(backup::RunState& run, int minutes, std::chrono::milliseconds minute);
+void stopOperationTimer(backup::RunState& run);
+
+// Processes events until `waiting` turns false. Each turn gives up the processor for
+// 1 ms unless `busyPolling` (the option cms); a wake-up timer bounds every wait for an
+// event, so the condition is looked at again at least every `wakeUp`.
+void waitWhile(const std::function<bool()>& waiting, bool busyPolling,
+                          std::chrono::milliseconds wakeUp);
+
+} // namespace stowline::net
