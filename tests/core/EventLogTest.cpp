@@ -148,6 +148,19 @@ TEST_F(EventLogTest, TruncationKeepsTheNewestLinesAndReportsIt) {
     }
 }
 
+TEST_F(EventLogTest, TruncationInsideAnotherOperationLeavesThatOperationRunning) {
+    // An operation inside another (this, or an error report mailed during a run) must
+    // not end the outer one.
+    options.lsz = 2;
+    writeNumberedLog(5);
+    flags.OperationInProgress = true;
+
+    log.TruncateLog();
+
+    EXPECT_EQ(fileLines().size(), 3);
+    EXPECT_TRUE(flags.OperationInProgress);
+}
+
 TEST_F(EventLogTest, FileFailuresKeepTheLineOnScreenAndNeverLeaveTheOperationFlagSet) {
     // The data folder vanished: appending fails, the list still shows the line.
     folders.data = dir.filePath(QStringLiteral("gone"));
