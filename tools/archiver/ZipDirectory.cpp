@@ -211,7 +211,8 @@ ZipDirectory readZipDirectory(const PartedInput& input) {
     }
     if (directorySize > directoryEnd)
         damaged("the central directory is out of place");
-    // Bytes in front of the archive (a self-extractor stub) shift every offset.
+    // Bytes in front of the archive (such as the program of a self-extracting archive)
+    // shift every offset.
     const std::uint64_t directoryStart = directoryEnd - directorySize;
     if (directoryOffset > directoryStart)
         damaged("the central directory is out of place");
