@@ -14,25 +14,6 @@ using namespace stowline::e2e;
 
 namespace {
 
-// A sandbox whose data folder exists, with something to back up.
-struct BackupSandbox : ProgramSandbox {
-    BackupSandbox() {
-        QDir().mkpath(dataFolder());
-        QDir().mkpath(path(QStringLiteral("source/sub")));
-        QFile file(path(QStringLiteral("source/sub/notes.txt")));
-        file.open(QIODevice::WriteOnly);
-        file.write("keep me\n");
-    }
-    QString source() const { return path(QStringLiteral("source")); }
-
-    // One start and end, so that the settings (such as the temporary folder) are
-    // stored and later starts log no first-start errors.
-    void settle() {
-        QProcess process;
-        ASSERT_TRUE(runToEnd(process, {QStringLiteral("/hide"), QStringLiteral("/exit")}));
-    }
-};
-
 TEST(CommandLine, HidePresetExitRunsTheBackupAndEnds) {
     BackupSandbox sandbox;
     sandbox.addPreset(QStringLiteral("Docs"), sandbox.source());
@@ -53,7 +34,7 @@ TEST(CommandLine, HidePresetExitRunsTheBackupAndEnds) {
 
 TEST(CommandLine, SafeExitStaysAfterAFailedRunAndEndsAfterACleanOne) {
     BackupSandbox sandbox;
-    sandbox.settle();
+    ASSERT_TRUE(sandbox.settle());
     QFile blocker(sandbox.path(QStringLiteral("blocker")));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     sandbox.addPreset(QStringLiteral("Broken"), sandbox.source(),

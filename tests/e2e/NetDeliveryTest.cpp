@@ -3,7 +3,7 @@
 #include "ProgramRun.h"
 
 #include "QtPrinters.h"
-#include "TestSupport.h"
+#include "DeliveryPeers.h"
 
 #include "core/MessageTable.h"
 #include "core/OptionsFile.h"
@@ -11,7 +11,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -19,55 +18,15 @@
 
 using namespace stowline;
 using namespace stowline::e2e;
-using protocols::test::FixtureServer;
-using protocols::test::readFile;
+using protocols::test::FtpServer;
+using protocols::test::SmtpServer;
 
 namespace {
 
-// pyftpdlib with the account user/secret and an "up" folder.
-struct FtpPeer {
-    QTemporaryDir folder;
-    bool made = QDir().mkpath(folder.filePath(QStringLiteral("root/up")));
-    FixtureServer server{QStringLiteral("ftp_server.py"),
-                         {"--root", folder.filePath(QStringLiteral("root")), "--tls", "none"}};
-    QString address() const { return QStringLiteral("127.0.0.1:") + server.portText(); }
-    QString uploaded(const QString& name) const {
-        return folder.filePath(QStringLiteral("root/up/") + name);
-    }
-};
-
-// aiosmtpd keeping every message it accepts as msg-<n>.json and its attachments.
-struct SmtpPeer {
-    QTemporaryDir folder;
-    bool made = QDir().mkpath(folder.filePath(QStringLiteral("out")));
-    FixtureServer server{QStringLiteral("smtp_server.py"),
-                         {"--out", folder.filePath(QStringLiteral("out")), "--tls", "none"}};
-    QString address() const { return QStringLiteral("127.0.0.1:") + server.portText(); }
-    int messageCount() const {
-        return static_cast<int>(
-            QDir(folder.filePath(QStringLiteral("out"))).entryList({"msg-*.json"}, QDir::Files).size());
-    }
-    QJsonObject message(int number) const {
-        return QJsonDocument::fromJson(
-                   readFile(folder.filePath(QStringLiteral("out/msg-%1.json").arg(number))))
-            .object();
-    }
-    QString attachment(int number, const QString& name) const {
-        return folder.filePath(QStringLiteral("out/msg-%1-%2").arg(number).arg(name));
-    }
-};
-
-// A sandbox with a data folder, something to back up and stored settings that a test
-// can change.
-struct NetSandbox : ProgramSandbox {
-    NetSandbox() {
-        QDir().mkpath(dataFolder());
-        QDir().mkpath(path(QStringLiteral("source")));
-        QFile file(path(QStringLiteral("source/notes.txt")));
-        file.open(QIODevice::WriteOnly);
-        file.write(QByteArray(64 * 1024, 'n'));
-        QProcess first;
-        EXPECT_TRUE(runToEnd(first, {QStringLiteral("/hide"), QStringLiteral("/exit")}));
+// A settled sandbox with a 64K file to back up, whose stored settings a test can change.
+struct NetSandbox : BackupSandbox {
+    NetSandbox() : BackupSandbox(QStringLiteral("notes.txt"), QByteArray(64 * 1024, 'n')) {
+        EXPECT_TRUE(settle());
     }
 
     // Loads swl.opt, lets `change` edit it and stores it again.
@@ -83,7 +42,7 @@ struct NetSandbox : ProgramSandbox {
         return core::readTextLines(dataFolder() + QStringLiteral("/presets/") + name)
             .value_or(QStringList());
     }
-    // The messages logged from the line that starts `name`'s run on.
+    // The messages logged from the last line equal to `start` on.
     QStringList runMessages(const QString& start) const {
         const QStringList messages = logMessages();
         return messages.mid(messages.lastIndexOf(start));
@@ -99,9 +58,9 @@ QStringList listArchive(const QString& path) {
 
 TEST(NetDelivery, OneRunUploadsAndMailsTheRealArchive) {
     NetSandbox sandbox;
-    FtpPeer ftp;
-    SmtpPeer smtp;
-    sandbox.addPreset(QStringLiteral("Docs"), sandbox.path(QStringLiteral("source")),
+    FtpServer ftp;
+    SmtpServer smtp;
+    sandbox.addPreset(QStringLiteral("Docs"), sandbox.source(),
                       {"ctf=0", "ftp=1", "fse=" + ftp.address(), "fus=user", "fpa=secret",
                        "ffo=up", "smt=1", "sse=" + smtp.address(), "sfr=backup@example.org",
                        "sto=admin@example.org"});
@@ -111,7 +70,7 @@ TEST(NetDelivery, OneRunUploadsAndMailsTheRealArchive) {
     EXPECT_EQ(program.exitCode(), 0);
 
     // The archive name carries the run's date stamp: take it from the FTP folder.
-    const QStringList uploads = QDir(ftp.uploaded(QString())).entryList(QDir::Files);
+    const QStringList uploads = ftp.files(QStringLiteral("up"));
     ASSERT_EQ(uploads.size(), 1) << sandbox.logMessages().join('\n').toStdString();
     const QString archive = uploads.first();
     const QStringList messages = sandbox.runMessages(QStringLiteral("Docs: Called by the scheduler."));
@@ -136,10 +95,10 @@ TEST(NetDelivery, OneRunUploadsAndMailsTheRealArchive) {
     EXPECT_FALSE(messages.join('\n').contains(QLatin1String("[!]"))) << messages.join('\n').toStdString();
 
     // Both peers hold the same archive, and it is the real one.
-    const QByteArray uploaded = readFile(ftp.uploaded(archive));
+    const QByteArray uploaded = ftp.file("up/" + archive);
     ASSERT_EQ(smtp.messageCount(), 1);
-    EXPECT_EQ(readFile(smtp.attachment(1, archive)), uploaded);
-    const QStringList entries = listArchive(ftp.uploaded(archive));
+    EXPECT_EQ(smtp.attachment(1, archive), uploaded);
+    const QStringList entries = listArchive(ftp.root() + "/up/" + archive);
     EXPECT_TRUE(entries.join('\n').contains(QStringLiteral("notes.txt"))) << entries.join(' ').toStdString();
 
     // The histories gained their lines, and the run folder is gone.
@@ -153,10 +112,10 @@ TEST(NetDelivery, OneRunUploadsAndMailsTheRealArchive) {
 
 TEST(NetDelivery, ErrorLineIsReportedByMailAndAFailedReportDoesNotStopTheProgram) {
     NetSandbox sandbox;
-    SmtpPeer smtp;
+    SmtpServer smtp;
     QFile blocker(sandbox.path(QStringLiteral("blocker")));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    sandbox.addPreset(QStringLiteral("Broken"), sandbox.path(QStringLiteral("source")),
+    sandbox.addPreset(QStringLiteral("Broken"), sandbox.source(),
                       {QStringLiteral("dir=") + sandbox.path(QStringLiteral("blocker/dest"))});
     const QString error = QStringLiteral("Broken: Error creating destination folder. [!]");
 
@@ -187,7 +146,7 @@ TEST(NetDelivery, ErrorLineIsReportedByMailAndAFailedReportDoesNotStopTheProgram
 
 TEST(NetDelivery, SendLogMailsTheHoursAskedFor) {
     NetSandbox sandbox;
-    SmtpPeer smtp;
+    SmtpServer smtp;
     sandbox.changeOptions([&](core::topt& options) {
         options.ssr = smtp.address();
         options.sfm = QStringLiteral("swl@example.org");

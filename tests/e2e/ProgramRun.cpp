@@ -11,6 +11,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QThread>
 
 namespace stowline::e2e {
@@ -97,6 +98,20 @@ bool ProgramSandbox::waitForLogLine(const QString& message, int timeoutMs) const
         QThread::msleep(50);
     }
     return false;
+}
+
+BackupSandbox::BackupSandbox(const QString& file, const QByteArray& content) {
+    QDir().mkpath(dataFolder());
+    const QString filePath = source() + QLatin1Char('/') + file;
+    QDir().mkpath(QFileInfo(filePath).path());
+    QFile out(filePath);
+    if (!out.open(QIODevice::WriteOnly) || out.write(content) != content.size())
+        qFatal("Cannot write the file to back up: %s", qPrintable(filePath));
+}
+
+bool BackupSandbox::settle() const {
+    QProcess process;
+    return runToEnd(process, {QStringLiteral("/hide"), QStringLiteral("/exit")});
 }
 
 } // namespace stowline::e2e

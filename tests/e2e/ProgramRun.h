@@ -34,4 +34,15 @@ private:
     QTemporaryDir root_;
 };
 
+// A sandbox whose data folder exists, with one file to back up under source().
+class BackupSandbox : public ProgramSandbox {
+public:
+    explicit BackupSandbox(const QString& file = QStringLiteral("sub/notes.txt"),
+                           const QByteArray& content = "keep me\n");
+    QString source() const { return path(QStringLiteral("source")); }
+    // One start and end, so that the settings (such as the temporary folder) are
+    // stored and later starts log no first-start errors. False when it did not end.
+    bool settle() const;
+};
+
 } // namespace stowline::e2e
