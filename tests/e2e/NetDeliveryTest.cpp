@@ -3,7 +3,7 @@
 #include "ProgramRun.h"
 
 #include "QtPrinters.h"
-#include "DeliveryPeers.h"
+#include "FtpSmtpServers.h"
 
 #include "core/MessageTable.h"
 #include "core/OptionsFile.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "RunFixture.h"
-#include "DeliveryPeers.h"
+#include "FtpSmtpServers.h"
 #include "TestSupport.h"
 
 #include "backup/PresetFiles.h"

@@ -1,3 +1,4 @@
+#include "FtpSmtpServers.h"
 #include "TestSupport.h"
 
 #include "protocols/CurlDriver.h"
@@ -38,10 +39,8 @@ std::ostream& operator<<(std::ostream& out, const Done& done) {
 class FtpFixture {
 public:
     explicit FtpFixture(const QString& tls = "none", const QStringList& extra = {})
-        : server_("ftp_server.py", QStringList{"--root", root(), "--tls", tls, "--cert",
-                                               testCertificate().certificate, "--key",
-                                               testCertificate().key, "--log", logPath()} +
-                                       extra) {
+        : server_(extra, tls) {
+        QDir().mkpath(root() + "/backup");
         client.setHost("127.0.0.1");
         client.setPort(server_.portText());
         client.setUserName("user");
@@ -56,12 +55,9 @@ public:
                          [this](qint64 bytes) { progress.push_back(bytes); });
     }
 
-    QString root() const { return folder_.filePath("root"); }
-    QString local(const QString& name) const { return folder_.filePath(name); }
-    QString logPath() const { return folder_.filePath("commands.log"); }
-    QStringList commands() const {
-        return QString::fromUtf8(readFile(logPath())).split('\n', Qt::SkipEmptyParts);
-    }
+    QString root() const { return server_.root(); }
+    QString local(const QString& name) const { return local_.filePath(name); }
+    QStringList commands() const { return server_.commands(); }
 
     // Makes one request and waits for its completion, which must be the next one.
     Done run(void (FtpClient::*request)(), FtpRequest expected,
@@ -86,9 +82,8 @@ public:
     std::vector<qint64> progress;
 
 private:
-    QTemporaryDir folder_;
-    bool made_ = QDir().mkpath(folder_.filePath("root/backup"));
-    FixtureServer server_;
+    FtpServer server_;
+    QTemporaryDir local_;
 };
 
 struct ModeCase {

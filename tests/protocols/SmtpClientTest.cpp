@@ -1,3 +1,4 @@
+#include "FtpSmtpServers.h"
 #include "TestSupport.h"
 
 #include "protocols/CurlDriver.h"
@@ -5,11 +6,9 @@
 #include "protocols/ProtocolErrors.h"
 #include "protocols/SmtpClient.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -36,10 +35,7 @@ std::ostream& operator<<(std::ostream& out, const Done& done) {
 class SmtpFixture {
 public:
     explicit SmtpFixture(const QString& tls = "none", const QStringList& extra = {})
-        : server_("smtp_server.py", QStringList{"--out", out(), "--tls", tls, "--cert",
-                                                testCertificate().certificate, "--key",
-                                                testCertificate().key, "--log", logPath()} +
-                                        extra) {
+        : server_(extra, tls) {
         client.setHost("127.0.0.1");
         client.setPort(server_.portText());
         client.setTrustedCertificate(testCertificate().certificate);
@@ -53,18 +49,12 @@ public:
         });
     }
 
-    QString out() const { return folder_.filePath("out"); }
-    QString local(const QString& name) const { return folder_.filePath(name); }
-    QString logPath() const { return folder_.filePath("commands.log"); }
-    QStringList commands() const {
-        return QString::fromUtf8(readFile(logPath())).split('\n', Qt::SkipEmptyParts);
-    }
-    QJsonObject message(int number) const {
-        return QJsonDocument::fromJson(readFile(out() + QString("/msg-%1.json").arg(number)))
-            .object();
-    }
+    QString out() const { return server_.out(); }
+    QString local(const QString& name) const { return local_.filePath(name); }
+    QStringList commands() const { return server_.commands(); }
+    QJsonObject message(int number) const { return server_.message(number); }
     QByteArray attachment(int number, const QString& name) const {
-        return readFile(out() + QString("/msg-%1-%2").arg(number).arg(name));
+        return server_.attachment(number, name);
     }
 
     Done run(void (SmtpClient::*request)(), SmtpRequest expected,
@@ -90,9 +80,8 @@ public:
     std::vector<Done> done;
 
 private:
-    QTemporaryDir folder_;
-    bool made_ = QDir().mkpath(folder_.filePath("out"));
-    FixtureServer server_;
+    SmtpServer server_;
+    QTemporaryDir local_;
 };
 
 const QStringList kAccount{"--user", "mailer", "--password", "secret"};

@@ -9,9 +9,11 @@
 #include <QJsonValue>
 #include <QTemporaryDir>
 
+// The FTP and SMTP peers of the protocol, delivery and end-to-end tests.
 namespace stowline::protocols::test {
 
-// pyftpdlib on a temporary root, with the account user/secret, commands logged.
+// pyftpdlib on a temporary root (with an empty folder "up"), with the account
+// user/secret, commands logged.
 class FtpServer {
 public:
     explicit FtpServer(const QStringList& arguments = {}, const QString& tls = QStringLiteral("none"))
@@ -23,6 +25,7 @@ public:
     QString root() const { return folder_.filePath(QStringLiteral("root")); }
     QString address() const { return QStringLiteral("127.0.0.1:") + server_.portText(); }
     int port() const { return server_.port(); }
+    QString portText() const { return server_.portText(); }
     QByteArray file(const QString& path) const { return readFile(root() + QLatin1Char('/') + path); }
     QStringList files(const QString& folder = {}) const {
         return QDir(root() + QLatin1Char('/') + folder).entryList(QDir::Files, QDir::Name);
@@ -51,6 +54,7 @@ public:
                       arguments) {}
 
     QString address() const { return QStringLiteral("127.0.0.1:") + server_.portText(); }
+    QString portText() const { return server_.portText(); }
     QString out() const { return folder_.filePath(QStringLiteral("out")); }
     int messageCount() const {
         return static_cast<int>(QDir(out()).entryList({QStringLiteral("msg-*.json")}, QDir::Files).size());
