@@ -4,6 +4,7 @@
 #include "core/MessageTable.h"
 #include "core/Options.h"
 #include "core/ProgramState.h"
+#include "core/TextFiles.h"
 #include "platform/Prompts.h"
 
 #include <QDir>
@@ -42,17 +43,9 @@ bool copyTextFile(const QString& source, const QString& target) {
         return false;
     QByteArray copy;
     copy.reserve(bytes.size() + bytes.size() / 16 + 2);
-    qsizetype start = 0;
-    while (start < bytes.size()) {
-        qsizetype end = bytes.indexOf('\n', start);
-        const qsizetype next = end < 0 ? bytes.size() : end + 1;
-        if (end < 0)
-            end = bytes.size();
-        if (end > start && bytes.at(end - 1) == '\r')
-            --end;
-        copy += QByteArrayView(bytes).sliced(start, end - start);
+    for (const QByteArrayView line : core::splitLineBytes(bytes)) {
+        copy += line;
         copy += "\r\n";
-        start = next;
     }
     QSaveFile output(target);
     return output.open(QIODevice::WriteOnly) && output.write(copy) == copy.size() &&

@@ -25,6 +25,22 @@ void setError(QString* error, const QString& text) {
 }
 } // namespace
 
+QList<QByteArrayView> splitLineBytes(QByteArrayView bytes) {
+    QList<QByteArrayView> lines;
+    qsizetype start = 0;
+    while (start < bytes.size()) {
+        qsizetype end = bytes.indexOf('\n', start);
+        const qsizetype next = end < 0 ? bytes.size() : end + 1;
+        if (end < 0)
+            end = bytes.size();
+        if (end > start && bytes.at(end - 1) == '\r')
+            --end;
+        lines << bytes.sliced(start, end - start);
+        start = next;
+    }
+    return lines;
+}
+
 std::optional<QStringList> readTextLines(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -33,18 +49,8 @@ std::optional<QStringList> readTextLines(const QString& path) {
     if (file.error() != QFileDevice::NoError)
         return std::nullopt;
     QStringList lines;
-    qsizetype start = 0;
-    while (start < bytes.size()) {
-        qsizetype end = bytes.indexOf('\n', start);
-        const qsizetype next = end < 0 ? bytes.size() : end + 1;
-        if (end < 0)
-            end = bytes.size();
-        qsizetype length = end - start;
-        if (length > 0 && bytes.at(start + length - 1) == '\r')
-            --length;
-        lines << QString::fromUtf8(bytes.constData() + start, length);
-        start = next;
-    }
+    for (const QByteArrayView line : splitLineBytes(bytes))
+        lines << QString::fromUtf8(line);
     return lines;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArrayView>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -9,6 +11,10 @@ namespace stowline::core {
 
 // Whole-file text access shared by every stored format: lines are written with CR LF
 // line ends, and read with CR LF or LF. Text is UTF-8 (the locale's encoding here).
+
+// The lines of `bytes` without their line ends (CR LF or LF); text after the last line
+// end is a line too. The views point into `bytes`.
+QList<QByteArrayView> splitLineBytes(QByteArrayView bytes);
 
 // All lines of the file, or nothing when it cannot be read.
 std::optional<QStringList> readTextLines(const QString& path);
