@@ -29,12 +29,6 @@ class CommandLineTest : public ::testing::Test {
                                     state.messages, state.clock, state.host, sender},
                                    hold);
     }
-    QStringList presnames() const {
-        QStringList names;
-        for (const tschdata& stored : state.schedule.entries())
-            names << stored.presname;
-        return names;
-    }
 
     QTemporaryDir dir;
     InstanceState state;
@@ -45,7 +39,7 @@ TEST_F(CommandLineTest, FirstInstanceQueuesRequestsInTheirOrderAndKeepsRunning) 
     EXPECT_EQ(carryOut({QStringLiteral("/hide"), QStringLiteral("Docs"), QStringLiteral("/exit")}),
               CommandLineOutcome::KeepRunning);
     EXPECT_EQ(state.host.calls, QStringList{QStringLiteral("hide")});
-    EXPECT_EQ(presnames(), (QStringList{QStringLiteral("Docs"), QStringLiteral("/exit")}));
+    EXPECT_EQ(state.presnames(), (QStringList{QStringLiteral("Docs"), QStringLiteral("/exit")}));
     EXPECT_EQ(state.logMessages(),
               (QStringList{QStringLiteral("SCHEDULER - Added: Docs @ 2016.03.18 10:00:00 "),
                            QStringLiteral("SCHEDULER - Added: /exit @ 2016.03.18 10:00:00 ")}));

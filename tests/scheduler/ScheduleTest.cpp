@@ -29,12 +29,6 @@ class ScheduleTest : public ::testing::Test {
     QStringList fileLines() const {
         return core::readTextLines(state.schedule.scheduleFilePath()).value_or(QStringList());
     }
-    QStringList presnames() const {
-        QStringList names;
-        for (const tschdata& stored : state.schedule.entries())
-            names << stored.presname;
-        return names;
-    }
 
     QTemporaryDir dir;
     InstanceState state;
@@ -207,7 +201,7 @@ TEST_F(ScheduleTest, KeepsDateOrderAndTheOrderOfAdditionWithinOneSecond) {
     add(QStringLiteral("/EXIT"));
     add(QStringLiteral("[DATE=2016.03.18 00:00:00]Mail"));
     add(QStringLiteral("/SHOW"));
-    EXPECT_EQ(presnames(),
+    EXPECT_EQ(state.presnames(),
               (QStringList{QStringLiteral("Mail"), QStringLiteral("Docs"), QStringLiteral("/EXIT"),
                            QStringLiteral("/SHOW"), QStringLiteral("Mail")}));
     EXPECT_EQ(FormatScheduleDate(state.schedule.NextDue()), QStringLiteral("2016.03.18 00:00:00"));
@@ -219,7 +213,7 @@ TEST_F(ScheduleTest, KeepsDateOrderAndTheOrderOfAdditionWithinOneSecond) {
               QStringLiteral("<D>2016.03.18 10:00:00 </D><P>Docs</P><O>REPEAT=0 INTERVAL=1 "
                              "PRECISE=1 ONDELAY=0 DOW=11111110</O>"));
     state.schedule.LoadSchedule();
-    EXPECT_EQ(presnames(),
+    EXPECT_EQ(state.presnames(),
               (QStringList{QStringLiteral("Mail"), QStringLiteral("Docs"), QStringLiteral("/EXIT"),
                            QStringLiteral("/SHOW"), QStringLiteral("Mail")}));
 }
@@ -237,7 +231,7 @@ TEST_F(ScheduleTest, LoadSortsTheFileAndDropsUnreadableLinesWithAnError) {
          QStringLiteral("<D>2016.03.20 00:00:00</D><P>Early too</P><O>REPEAT=0 INTERVAL=1 "
                         "PRECISE=1 ONDELAY=0 DOW=11111110</O>")}));
     state.schedule.LoadSchedule();
-    EXPECT_EQ(presnames(), (QStringList{QStringLiteral("Early"), QStringLiteral("Early too"),
+    EXPECT_EQ(state.presnames(), (QStringList{QStringLiteral("Early"), QStringLiteral("Early too"),
                                         QStringLiteral("Late")}));
     // Entries are held in the form this program writes.
     EXPECT_EQ(state.schedule.entries().first().options,
@@ -273,7 +267,7 @@ TEST_F(ScheduleTest, DeletedPresetTakesItsEntriesAlongComparingLetterCase) {
     add(QStringLiteral("[DATE=2016.03.19 08:00:00]Mail"));
     add(QStringLiteral("Docs"));
     state.schedule.removeEntriesFor(QStringLiteral("Mail"));
-    EXPECT_EQ(presnames(), (QStringList{QStringLiteral("mail"), QStringLiteral("Docs")}));
+    EXPECT_EQ(state.presnames(), (QStringList{QStringLiteral("mail"), QStringLiteral("Docs")}));
     EXPECT_EQ(fileLines().size(), 2);
 }
 

@@ -47,12 +47,6 @@ class SchedulerEngineTest : public ::testing::Test {
         logSeen = messages.size();
         return fresh;
     }
-    QStringList presnames() const {
-        QStringList names;
-        for (const tschdata& stored : state.schedule.entries())
-            names << stored.presname;
-        return names;
-    }
     QString firstDate() const { return state.schedule.entries().value(0).date; }
 
     QTemporaryDir dir;
@@ -276,7 +270,7 @@ TEST_F(SchedulerEngineTest, WhileAnOperationRunsOnlyAbortIsHandled) {
     tick();
     EXPECT_TRUE(state.host.calls.isEmpty());
     EXPECT_FALSE(state.flags.AbortRequested);
-    EXPECT_EQ(presnames(), (QStringList{QStringLiteral("Docs"), QStringLiteral("/abort")}));
+    EXPECT_EQ(state.presnames(), (QStringList{QStringLiteral("Docs"), QStringLiteral("/abort")}));
 
     state.schedule.removeAt(0);
     state.schedule.RefreshSchedule();
@@ -511,7 +505,7 @@ TEST_F(SchedulerEngineTest, UnscheduleRemovesTheNthEntryAfterItsOwnRemoval) {
         schedule(QStringLiteral("Docs"), at(19, 10));
         schedule(QStringLiteral("Mail"), at(20, 10));
         tick();
-        EXPECT_EQ(presnames(), c.left);
+        EXPECT_EQ(state.presnames(), c.left);
         EXPECT_EQ(newLog().last(), c.lastLine);
     }
     EXPECT_EQ(state.catalog.nextRuns, (QStringList{QString(), FormatScheduleDate(at(20, 10))}));

@@ -109,6 +109,14 @@ struct InstanceState {
         return messages;
     }
 
+    // The preset names of the schedule's entries, in order.
+    QStringList presnames() const {
+        QStringList names;
+        for (const tschdata& stored : schedule.entries())
+            names << stored.presname;
+        return names;
+    }
+
     core::Folders folders;
     core::ProgramFlags flags;
     core::topt options;
