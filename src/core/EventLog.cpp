@@ -10,29 +10,40 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace stowline::core {
 
 namespace {
 const QString kErrorMark = QStringLiteral("[!]");
+// Longer lines of swl.log are cut when read, so that a damaged or hostile log of a few
+// huge lines can neither exhaust memory nor stay that size.
+constexpr qsizetype kMaxLogLineBytes = 4096;
+const QString kCutMark = QStringLiteral(" [...]");
 } // namespace
 
 EventLog::EventLog(const Folders& folders, ProgramFlags& flags, const topt& options,
-                   const MessageTable& messages, const Clock& clock,
-                   platform::SoundPlayer& sound, QObject* parent)
-    : QObject(parent), folders_(folders), flags_(flags), options_(options),
-      messages_(messages), clock_(clock), sound_(sound) {}
+                   const MessageTable& messages, const Clock& clock, platform::SoundPlayer& sound,
+                   QObject* parent)
+    : QObject(parent), folders_(folders), flags_(flags), options_(options), messages_(messages),
+      clock_(clock), sound_(sound) {}
 
-QString EventLog::logFilePath() const { return folders_.inData(QStringLiteral("swl.log")); }
+QString EventLog::logFilePath() const {
+    return folders_.inData(QStringLiteral("swl.log"));
+}
 
 QString EventLog::formatLine(const QString& message) const {
     return QLatin1Char('[') + formatHistoryTime(clock_.now()) + QLatin1String("] ") + message;
 }
 
-bool EventLog::isErrorMessage(const QString& message) { return message.contains(kErrorMark); }
+bool EventLog::isErrorMessage(const QString& message) {
+    return message.contains(kErrorMark);
+}
 
-void EventLog::WriteLog(const QString& message) { writeLine(message, message); }
+void EventLog::WriteLog(const QString& message) {
+    writeLine(message, message);
+}
 
 void EventLog::WritePresetLog(const QString& message) {
     writeLine(message, currentPresetName_ + QLatin1String(": ") + message);
@@ -93,39 +104,45 @@ void EventLog::reportFileFailure(const QString& what, const QString& reason) {
 void EventLog::LoadFromFile() {
     if (!QFile::exists(logFilePath()))
         return;
-    const std::optional<QStringList> lines = readTextLines(logFilePath());
-    if (!lines) {
-        reportFileFailure(QStringLiteral("read"), QStringLiteral("unreadable"));
+    const std::optional<QStringList> lines = readLogLines();
+    if (!lines)
         return;
-    }
     model_.replaceAll(*lines);
 }
 
 void EventLog::TruncateLog() {
-    if (!QFile::exists(logFilePath()) || options_.lsz == 0)
+    if (!QFile::exists(logFilePath()) || options_.lsz <= 0)
         return;
     OperationScope operation(flags_);
-    const std::optional<QStringList> lines = readTextLines(logFilePath());
-    if (!lines) {
-        reportFileFailure(QStringLiteral("read"), QStringLiteral("unreadable"));
+    int cutLines = 0;
+    const std::optional<QStringList> lines = readLogLines(&cutLines);
+    if (!lines)
         return;
-    }
-    if (lines->size() > options_.lsz) {
+    // Lines cut on reading are cut in the file too: the log shrinks by size as well.
+    if (lines->size() > options_.lsz || cutLines > 0) {
+        const qsizetype kept = std::min<qsizetype>(lines->size(), options_.lsz);
         // The shortened copy replaces swl.log in one rename, so a crash at any point
         // leaves either the old or the new log, never none.
         const QString scratch = folders_.inData(QStringLiteral("swl.lo_"));
         QString reason;
-        if (!writeTextLinesAtomically(scratch, lines->mid(lines->size() - options_.lsz),
-                                      &reason) ||
+        if (!writeTextLinesAtomically(scratch, lines->mid(lines->size() - kept), &reason) ||
             !replaceFile(scratch, logFilePath(), &reason)) {
             QFile::remove(scratch);
             reportFileFailure(QStringLiteral("shorten"), reason);
             return;
         }
-        WriteLog(formatMessage(messages_.text(u"logwasreducedtolines"), {QString::number(options_.lsz)}));
+        WriteLog(formatMessage(messages_.text(u"logwasreducedtolines"), {QString::number(kept)}));
     }
     if (showsList_)
         LoadFromFile();
+}
+
+std::optional<QStringList> EventLog::readLogLines(int* cutLines) {
+    const std::optional<QStringList> lines =
+        readCappedTextLines(logFilePath(), kMaxLogLineBytes, kCutMark, cutLines);
+    if (!lines)
+        reportFileFailure(QStringLiteral("read"), QStringLiteral("not a readable file"));
+    return lines;
 }
 
 void EventLog::DeleteAllRecords(platform::Prompts& prompts) {

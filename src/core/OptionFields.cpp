@@ -1,6 +1,5 @@
 #include "core/OptionFields.h"
 
-
 namespace stowline::core {
 
 namespace {
@@ -34,7 +33,7 @@ const OptionField kOptionFields[] = {
     {"rpa", &topt::rpa, "", OptionDefault::Fixed},
     {"pwi", &topt::pwi, "", OptionDefault::Fixed},
     {"pte", &topt::pte, "", OptionDefault::Fixed},
-    {"lsz", &topt::lsz, "1000", OptionDefault::Fixed},
+    {"lsz", &topt::lsz, "1000", OptionDefault::Fixed, OptionRange::NotNegative},
     {"lfs", &topt::lfs, "8", OptionDefault::Fixed},
     {"pfs", &topt::pfs, "10", OptionDefault::Fixed},
     {"sta", &topt::sta, "0", OptionDefault::Fixed},
@@ -84,7 +83,9 @@ const OptionField kOptionFields[] = {
 };
 } // namespace
 
-std::span<const OptionField> optionFields() { return kOptionFields; }
+std::span<const OptionField> optionFields() {
+    return kOptionFields;
+}
 
 const OptionField* findOptionField(QStringView key) {
     for (const OptionField& field : kOptionFields)
@@ -94,6 +95,8 @@ const OptionField* findOptionField(QStringView key) {
 }
 
 void assignOptionValue(topt& options, const OptionField& field, const QString& value) {
+    if (field.range == OptionRange::NotNegative && value.toInt() < 0)
+        return;
     assignStoredValue(options, field.member, value);
 }
 

@@ -19,6 +19,13 @@ enum class OptionDefault {
     ScreenTop,       // centres the default window height on the screen
 };
 
+// Which stored numbers a field takes; a number outside its range leaves the field
+// unchanged (its default while loading), like a text that is no number.
+enum class OptionRange {
+    Any,
+    NotNegative, // sizes and counts, where a negative number has no meaning
+};
+
 using OptionMember = StoredMember<topt>;
 
 // One key of swl.opt: the single description that defaults, loading and saving share.
@@ -27,6 +34,7 @@ struct OptionField {
     OptionMember member;
     const char* defaultText;
     OptionDefault defaultRule;
+    OptionRange range = OptionRange::Any;
 };
 
 // What the defaults depend on besides the table itself.
@@ -47,7 +55,8 @@ const OptionField* findOptionField(QStringView key);
 void SetOptionDefaults(topt& options, const OptionDefaultsContext& context);
 
 // Stored-value rules shared by the options and preset files: a flag is off only for the
-// exact text "0"; an integer that does not convert leaves the field unchanged.
+// exact text "0"; an integer that does not convert, or lies outside the field's range,
+// leaves the field unchanged.
 void assignOptionValue(topt& options, const OptionField& field, const QString& value);
 QString optionValueText(const topt& options, const OptionField& field);
 

@@ -1,6 +1,7 @@
 #include "core/TextFiles.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <cerrno>
@@ -51,6 +52,68 @@ std::optional<QStringList> readTextLines(const QString& path) {
     QStringList lines;
     for (const QByteArrayView line : splitLineBytes(bytes))
         lines << QString::fromUtf8(line);
+    return lines;
+}
+
+namespace {
+// Reads the rest of a line that did not fit, up to and with its line end.
+bool skipRestOfLine(QFile& file) {
+    char scratch[4096];
+    while (!file.atEnd()) {
+        const qint64 read = file.readLine(scratch, sizeof scratch);
+        if (read < 0)
+            return false;
+        if (read > 0 && scratch[read - 1] == '\n')
+            break;
+    }
+    return true;
+}
+
+// The length of the first `length` bytes of UTF-8 text, shortened so that no character
+// is split.
+qsizetype utf8Boundary(QByteArrayView text, qsizetype length) {
+    while (length > 0 && length < text.size() &&
+           (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80)
+        --length;
+    return length;
+}
+} // namespace
+
+std::optional<QStringList> readCappedTextLines(const QString& path, qsizetype maxLineBytes,
+                                               const QString& cutMark, int* cutLines) {
+    // Opening a FIFO or a device for reading could block or never end.
+    if (!QFileInfo(path).isFile())
+        return std::nullopt;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    // Room for a whole line of the largest length, its CR LF and readLine's terminator.
+    QByteArray buffer(maxLineBytes + 3, Qt::Uninitialized);
+    QStringList lines;
+    int cut = 0;
+    while (!file.atEnd()) {
+        const qint64 read = file.readLine(buffer.data(), buffer.size());
+        if (read < 0)
+            return std::nullopt;
+        QByteArrayView line(buffer.constData(), read);
+        if (line.endsWith('\n'))
+            line.chop(1);
+        else if (!file.atEnd() && !skipRestOfLine(file))
+            return std::nullopt;
+        if (line.endsWith('\r'))
+            line.chop(1);
+        // A line that filled the buffer is longer than the limit even without its CR.
+        if (line.size() > maxLineBytes) {
+            ++cut;
+            lines << QString::fromUtf8(line.first(utf8Boundary(line, maxLineBytes))) + cutMark;
+        } else {
+            lines << QString::fromUtf8(line);
+        }
+    }
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    if (cutLines)
+        *cutLines = cut;
     return lines;
 }
 

@@ -19,6 +19,14 @@ QList<QByteArrayView> splitLineBytes(QByteArrayView bytes);
 // All lines of the file, or nothing when it cannot be read.
 std::optional<QStringList> readTextLines(const QString& path);
 
+// Like readTextLines, but a line longer than `maxLineBytes` is cut at a character
+// boundary and `cutMark` appended; the rest of it is skipped without being held in
+// memory, so a file of a few huge lines costs no more than its lines at that length.
+// `cutLines` (when given) receives the number of lines cut. Nothing when the file is not
+// a regular file or cannot be read.
+std::optional<QStringList> readCappedTextLines(const QString& path, qsizetype maxLineBytes,
+                                               const QString& cutMark, int* cutLines = nullptr);
+
 // The first line of the file, or nothing when it cannot be read or is empty.
 std::optional<QString> readFirstLine(const QString& path);
 

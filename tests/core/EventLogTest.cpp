@@ -1,5 +1,5 @@
-#include "core/Clock.h"
 #include "core/EventLog.h"
+#include "core/Clock.h"
 #include "core/MessageTable.h"
 #include "core/OptionFields.h"
 #include "core/ProgramState.h"
@@ -23,14 +23,16 @@ namespace {
 const QDateTime kMorning(QDate(2016, 3, 3), QTime(9, 5, 7));
 
 class EventLogTest : public ::testing::Test {
-protected:
+  protected:
     EventLogTest() : clock(kMorning) {
         folders.program = dir.path();
         folders.data = dir.path();
         SetOptionDefaults(options, {folders.program, folders.data, QSize()});
     }
 
-    QStringList fileLines() const { return readTextLines(log.logFilePath()).value_or(QStringList()); }
+    QStringList fileLines() const {
+        return readTextLines(log.logFilePath()).value_or(QStringList());
+    }
 
     void writeNumberedLog(int count) {
         QStringList lines;
@@ -107,8 +109,12 @@ TEST_F(EventLogTest, ErrorReportResultIsLoggedWithoutStartingAnotherReport) {
                                      QStringLiteral("[2016.03.03 09:05:07] Still full. [!]")}));
     const QStringList lines = fileLines();
     ASSERT_EQ(lines.size(), 4);
-    EXPECT_EQ(lines[1], QStringLiteral("[2016.03.03 09:05:07] Error report has been sent to admin@example.org"));
-    EXPECT_EQ(lines[3], QStringLiteral("[2016.03.03 09:05:07] FAILED TO SEND ERROR REPORT TO admin@example.org"));
+    EXPECT_EQ(
+        lines[1],
+        QStringLiteral("[2016.03.03 09:05:07] Error report has been sent to admin@example.org"));
+    EXPECT_EQ(
+        lines[3],
+        QStringLiteral("[2016.03.03 09:05:07] FAILED TO SEND ERROR REPORT TO admin@example.org"));
 }
 
 TEST_F(EventLogTest, TruncationKeepsTheNewestLinesAndReportsIt) {
@@ -119,11 +125,8 @@ TEST_F(EventLogTest, TruncationKeepsTheNewestLinesAndReportsIt) {
         bool reported;
     };
     const Case cases[] = {
-        {1000, 1500, 1001, true},
-        {1000, 1000, 1000, false},
-        {1000, 999, 999, false},
-        {0, 1500, 1500, false},
-        {1, 3, 2, true},
+        {1000, 1500, 1001, true}, {1000, 1000, 1000, false}, {1000, 999, 999, false},
+        {0, 1500, 1500, false},   {1, 3, 2, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "lsz " << c.limit << ", " << c.linesBefore << " lines");
@@ -138,7 +141,9 @@ TEST_F(EventLogTest, TruncationKeepsTheNewestLinesAndReportsIt) {
         EXPECT_FALSE(flags.OperationInProgress);
         EXPECT_FALSE(QFile::exists(folders.inData(QStringLiteral("swl.lo_"))));
         if (c.reported) {
-            EXPECT_EQ(lines.last(), QStringLiteral("[2016.03.03 09:05:07] Log has been reduced to %1 lines.").arg(c.limit));
+            EXPECT_EQ(lines.last(),
+                      QStringLiteral("[2016.03.03 09:05:07] Log has been reduced to %1 lines.")
+                          .arg(c.limit));
             EXPECT_EQ(lines.first(), QStringLiteral("line %1").arg(c.linesBefore - c.limit + 1));
         } else {
             EXPECT_EQ(lines.last(), QStringLiteral("line %1").arg(c.linesBefore));
@@ -146,6 +151,33 @@ TEST_F(EventLogTest, TruncationKeepsTheNewestLinesAndReportsIt) {
         // The list is reloaded whenever there is a limit, shortened or not.
         EXPECT_EQ(log.model().lines().size(), c.limit == 0 ? 0 : c.linesAfter);
     }
+}
+
+TEST_F(EventLogTest, HugeLinesAreCutOnScreenAndInTheFileWhateverTheLineCount) {
+    // A log of a few huge lines (damaged, or written by someone else) is never read
+    // whole: the list shows the lines cut, and shortening cuts them in the file too.
+    {
+        QFile file(log.logFilePath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        const QByteArray chunk(1 << 20, 'x');
+        for (int i = 0; i < 40; ++i) // one line of 40 MB
+            ASSERT_EQ(file.write(chunk), chunk.size());
+        file.write("\r\nshort line\r\n");
+    }
+    options.lsz = 1000;
+
+    log.LoadFromFile();
+    ASSERT_EQ(log.model().lines().size(), 2);
+    EXPECT_LT(log.model().lines().first().size(), 5000);
+    EXPECT_TRUE(log.model().lines().first().endsWith(QStringLiteral(" [...]")));
+
+    log.TruncateLog();
+    EXPECT_LT(QFileInfo(log.logFilePath()).size(), 10000);
+    const QStringList lines = fileLines();
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines.at(1), QStringLiteral("short line"));
+    EXPECT_EQ(lines.last(),
+              QStringLiteral("[2016.03.03 09:05:07] Log has been reduced to 2 lines."));
 }
 
 TEST_F(EventLogTest, TruncationInsideAnotherOperationLeavesThatOperationRunning) {

@@ -210,9 +210,11 @@ TEST_F(OptionsFileTest, ValueRulesPerKind) {
         {"pwi /opt/My Programs/rar  ", "pwi", "/opt/My Programs/rar  "},
         {"dac  leading", "dac", " leading"},
         {"sgp p\u00e4ss = w\u00f6rd", "sgp", "p\u00e4ss = w\u00f6rd"},
-        {"rap ", "rap", ""},      // a present but empty text replaces the default
-        {"SON 0", "son", "1"},    // keys are matched as written
-        {"xyz 5", "lsz", "1000"}, // unknown key
+        {"rap ", "rap", ""},       // a present but empty text replaces the default
+        {"SON 0", "son", "1"},     // keys are matched as written
+        {"xyz 5", "lsz", "1000"},  // unknown key
+        {"lsz -5", "lsz", "1000"}, // a negative log size has no meaning: the default stays
+        {"lsz 0", "lsz", "0"},
     };
     for (const auto& c : cases) {
         writeDecoded({QStringLiteral("ver 0"), QString::fromUtf8(c.line)});
@@ -289,7 +291,7 @@ topt unusualOptions() {
                 if constexpr (std::is_same_v<Value, bool>)
                     options.*member = number % 2 == 0;
                 else if constexpr (std::is_same_v<Value, int>)
-                    options.*member = -number;
+                    options.*member = field.range == OptionRange::Any ? -number : number;
                 else
                     options.*member = QStringLiteral(" %1 text ").arg(QLatin1String(field.key));
             },
