@@ -70,6 +70,8 @@ bool Application::start() {
     if (!program_.flags().SecondInstance && !scheduleUpdates_.listen())
         program_.log().WriteLog(QStringLiteral("Cannot listen for schedule updates: ") +
                                 scheduleUpdates_.errorString() + QStringLiteral(" [!]"));
+    if (!program_.flags().SecondInstance)
+        run_.ReportLeftRunFolders();
     schedule_.LoadSchedule();
     presets_.ScanPresets();
     const scheduler::CommandLineOutcome outcome = scheduler::CarryOutCommandLine(

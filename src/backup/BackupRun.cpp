@@ -4,6 +4,7 @@
 #include "backup/PresetFields.h"
 #include "backup/PresetFiles.h"
 #include "backup/PresetList.h"
+#include "backup/RunFolderRecord.h"
 #include "backup/RunDeliveries.h"
 #include "backup/WinRarCommandLine.h"
 #include "core/Clock.h"
@@ -19,6 +20,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QLocale>
 #include <QRandomGenerator>
@@ -100,6 +102,13 @@ bool BackupRun::prepare() {
         services_.log.WritePresetLog(services_.messages.text(u"notasksforpreset") + kErrorMark);
         return false;
     }
+    const QString archiveName = core::ExpandEnvironmentText(preset.nam);
+    if (!isPlainArchiveName(archiveName)) {
+        services_.log.WritePresetLog(
+            core::formatMessage(services_.messages.text(u"archivenamenotplain"), {archiveName}) +
+            kErrorMark);
+        return false;
+    }
     const bool folderTaskOnly = preset.ctf && !preset.dra && !preset.cdw && !preset.ftp && !preset.smt;
     if (folderTaskOnly && !QDir().mkpath(run_.expandedDestination)) {
         services_.log.WritePresetLog(services_.messages.text(u"cantcreatedestfolder") + kErrorMark);
@@ -110,7 +119,6 @@ bool BackupRun::prepare() {
     run_.FtpBusy = false;
     run_.SmtpBusy = false;
 
-    const QString archiveName = core::ExpandEnvironmentText(preset.nam);
     QString target = run_.expandedDestination;
     if (!preset.dra) {
         run_.runFolder = services_.options.pte + QLatin1Char('/') + runFolderName;
@@ -119,6 +127,7 @@ bool BackupRun::prepare() {
             services_.flags.OperationInProgress = false;
             return false;
         }
+        runFolderRecord().add(run_.runFolder);
         target = run_.runFolder;
     }
     parameters_ = BuildWinRarParameters(switches, run_.CurrentPresetName, target, archiveName,
@@ -147,18 +156,24 @@ bool BackupRun::archive() {
     if (QFileInfo::exists(services_.folders.inData(QStringLiteral("debug.flg"))))
         services_.prompts.showMessage(parameters_);
 
-    QString reason;
-    std::unique_ptr<platform::RunningProcess> archiver =
-        services_.launcher.start(services_.options.pwi, parameters_, preset.hid, &reason);
-    if (!archiver) {
+    const auto archiverNotStarted = [this] {
         services_.log.WriteLog(services_.messages.text(u"errorrunningwinrar") + kErrorMark);
         services_.flags.OperationInProgress = false;
         return false;
-    }
-    services_.log.WritePresetLog(
-        services_.messages.text(preset.dra ? u"directraringstarted" : u"winrarstarted"));
-    if (preset.dra)
+    };
+    if (preset.dra) {
+        // In direct archiving the archiver writes into the destination on its own: it must
+        // outlive this run and the program, so it is never a child this run could end.
+        if (!services_.launcher.startDetached(services_.options.pwi, parameters_, preset.hid))
+            return archiverNotStarted();
+        services_.log.WritePresetLog(services_.messages.text(u"directraringstarted"));
         return true;
+    }
+    std::unique_ptr<platform::RunningProcess> archiver =
+        services_.launcher.start(services_.options.pwi, parameters_, preset.hid);
+    if (!archiver)
+        return archiverNotStarted();
+    services_.log.WritePresetLog(services_.messages.text(u"winrarstarted"));
 
     if (core::waitForProgram(*archiver, services_.flags) != core::WaitOutcome::Finished) {
         archiver->terminate();
@@ -289,6 +304,27 @@ void BackupRun::endAborted() {
     services_.log.WriteLog(services_.messages.text(u"aborted") + kErrorMark);
 }
 
+RunFolderRecord BackupRun::runFolderRecord() const {
+    return RunFolderRecord(services_.folders.inData(QStringLiteral("swl.rfl")));
+}
+
+void BackupRun::ReportLeftRunFolders() {
+    for (const QString& path : runFolderRecord().takeAll()) {
+        QDir folder(path);
+        if (!folder.exists())
+            continue;
+        if (QDirIterator(path, QDir::Files | QDir::Hidden | QDir::System,
+                         QDirIterator::Subdirectories)
+                .hasNext()) {
+            services_.log.WriteLog(
+                core::formatMessage(services_.messages.text(u"runfolderleftbehind"), {path}) +
+                kErrorMark);
+        } else {
+            folder.removeRecursively();
+        }
+    }
+}
+
 void BackupRun::RemoveRunFolder() {
     services_.indicator.showIdle();
     const QString cantDelete = services_.messages.text(u"cantdeltempfile") + kErrorMark;
@@ -315,6 +351,8 @@ void BackupRun::RemoveRunFolder() {
         if (!keptAny && !folder.rmdir(run_.runFolder))
             services_.log.WritePresetLog(cantDelete);
     }
+    if (!run_.runFolder.isEmpty())
+        runFolderRecord().remove(run_.runFolder);
     services_.flags.OperationInProgress = false;
 }
 

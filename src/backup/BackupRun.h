@@ -1,5 +1,6 @@
 #pragma once
 
+#include "backup/RunFolderRecord.h"
 #include "backup/RunState.h"
 
 #include <QObject>
@@ -67,6 +68,10 @@ public:
     void RunPreset();
     // Deletes the run folder with the files that need not be kept.
     void RemoveRunFolder();
+    // At start-up: reports the run folders a program that ended hard left behind (their
+    // files are kept; they may hold the only copy of a backup) and forgets them; empty
+    // ones are removed.
+    void ReportLeftRunFolders();
 
     RunState& state() { return run_; }
 
@@ -84,6 +89,7 @@ private:
     void reportArchives();
     void operationTimedOut();
     QString drawRunFolderName() const;
+    RunFolderRecord runFolderRecord() const;
 
     RunServices services_;
     RunState run_;

@@ -2,6 +2,7 @@
 
 #include "backup/BackupRun.h"
 #include "backup/FileMove.h"
+#include "backup/HistoryRecorder.h"
 #include "backup/OldDeliveries.h"
 #include "backup/PresetFiles.h"
 #include "core/Clock.h"
@@ -50,8 +51,7 @@ bool LocalCopies::CopyStep() {
     // Names of earlier successful moves are kept even when a later move failed, so the
     // cleaner can still find those copies.
     if (!copiedNames.isEmpty())
-        services_.store.AppendHistoryEntry(run_.CurrentPresetName, copiedNames,
-                                           CleanerHistory::Copy);
+        histories().recordForCleaner(run_.CurrentPresetName, copiedNames, CleanerHistory::Copy);
     return runGoesOn;
 }
 
@@ -100,7 +100,7 @@ bool LocalCopies::moveOneFile(const QString& name) {
     run_.deliveredFiles.insert(name);
     services_.log.WritePresetLog(services_.messages.text(u"successfullycopied") + QLatin1Char(' ') +
                                  name + QLatin1Char('.'));
-    services_.store.AppendDeliveryHistory(run_.CurrentPresetName, DeliveryKind::Copy, target);
+    histories().recordDelivery(run_.CurrentPresetName, DeliveryKind::Copy, target);
     return true;
 }
 
@@ -131,6 +131,10 @@ void LocalCopies::DeleteOldCopies(const QStringList& cleanerList) {
                                          QStringLiteral(". [!]"));
         }
     }
+}
+
+HistoryRecorder LocalCopies::histories() const {
+    return HistoryRecorder(services_.store, services_.log, services_.messages);
 }
 
 void LocalCopies::endAborted() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "backup/HistoryRecorder.h"
+
 #include <QStringList>
 
 #include <functional>
@@ -21,6 +23,7 @@ public:
     void DeleteOldCopies(const QStringList& cleanerList);
 
 private:
+    HistoryRecorder histories() const;
     bool copyFiles(QStringList& copiedNames);
     bool moveOneFile(const QString& name);
     void emptyDestination();

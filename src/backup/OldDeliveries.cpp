@@ -16,8 +16,7 @@ bool isOld(int entryNumber, const QDateTime& stamp, int count, int days, const Q
 
 QString cleanerHistoryPath(const QString& presetsFolder, const QString& presetName,
                            CleanerHistory history) {
-    return presetsFolder + QLatin1Char('/') + presetName + QStringLiteral(".lg") +
-           QLatin1Char(static_cast<char>(history));
+    return presetsFolder + QLatin1Char('/') + presetName + cleanerHistoryExtension(history);
 }
 
 QStringList SelectOldDeliveries(const QString& presetsFolder, const QString& presetName,

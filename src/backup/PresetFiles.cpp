@@ -47,6 +47,10 @@ QString deliveryKindText(DeliveryKind kind) {
     return {};
 }
 
+QString cleanerHistoryExtension(CleanerHistory history) {
+    return QStringLiteral(".lg") + QLatin1Char(static_cast<char>(history));
+}
+
 PresetStore::PresetStore(const core::Folders& folders, const core::MessageTable& messages,
                          const core::Clock& clock, platform::Prompts& prompts)
     : folders_(folders), messages_(messages), clock_(clock), prompts_(prompts) {}
@@ -139,16 +143,20 @@ bool PresetStore::SavePresetDefaults(const tarcopt& preset) const {
 }
 
 bool PresetStore::insertAtTop(const QString& path, const QStringList& lines) const {
-    const QStringList history = core::readTextLines(path).value_or(QStringList());
-    return core::writeTextLinesAtomically(path, lines + history);
+    const std::optional<QStringList> history = QFile::exists(path)
+                                                   ? core::readTextLines(path)
+                                                   : std::optional<QStringList>(QStringList());
+    // A history that exists but cannot be read is never replaced by the new entry alone.
+    if (!history)
+        return false;
+    return core::writeTextLinesAtomically(path, lines + *history);
 }
 
 bool PresetStore::AppendHistoryEntry(const QString& name, const QStringList& fileLines,
                                      CleanerHistory history) const {
-    const QString extension = QStringLiteral(".lg") + QLatin1Char(static_cast<char>(history));
     QStringList entry{formatHistoryStamp(clock_.now())};
     entry << fileLines << QString();
-    return insertAtTop(presetFilePath(name, extension), entry);
+    return insertAtTop(presetFilePath(name, cleanerHistoryExtension(history)), entry);
 }
 
 bool PresetStore::AppendDeliveryHistory(const QString& name, DeliveryKind kind,

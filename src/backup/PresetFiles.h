@@ -37,6 +37,7 @@ QString deliveryKindText(DeliveryKind kind); // "1-CD", "2-SMTP", "3-FTP", "4-CO
 
 // The cleaner histories: name + ".lgc", ".lgf", ".lgs".
 enum class CleanerHistory : char { Copy = 'c', Ftp = 'f', Mail = 's' };
+QString cleanerHistoryExtension(CleanerHistory history); // ".lgc", ".lgf", ".lgs"
 
 // Reads and writes the preset files, the defaults file and the side files. Files are
 // read and written whole; nothing is cached between calls. Every file is replaced
@@ -70,11 +71,13 @@ class PresetStore {
     bool SavePresetDefaults(const tarcopt& preset) const;
 
     // Inserts an entry (time stamp, one line per file name, an empty line) at the top of
-    // the cleaner history of `name`. A missing or unreadable history counts as empty.
+    // the cleaner history of `name`. A missing history counts as empty; one that exists
+    // but cannot be read is left alone and false returned, like a failed write.
     bool AppendHistoryEntry(const QString& name, const QStringList& fileLines,
                             CleanerHistory history) const;
 
-    // Inserts "stamp TAB kind TAB location" at the top of the delivery history of `name`.
+    // Inserts "stamp TAB kind TAB location" at the top of the delivery history of `name`;
+    // false when it cannot be read or written.
     bool AppendDeliveryHistory(const QString& name, DeliveryKind kind,
                                const QString& location) const;
 

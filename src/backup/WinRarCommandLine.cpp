@@ -156,4 +156,8 @@ QString BuildWinRarParameters(const QString& switches, const QString& presetName
            quotedSwitch(QLatin1Char('@') + presetSideFile(folders, presetName, ".inc"));
 }
 
+bool isPlainArchiveName(const QString& name) {
+    return !name.isEmpty() && !name.contains(QLatin1Char('/')) && !name.startsWith(QLatin1Char('.'));
+}
+
 } // namespace stowline::backup

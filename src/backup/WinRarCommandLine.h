@@ -26,4 +26,9 @@ QString BuildWinRarParameters(const QString& switches, const QString& presetName
                               const QString& targetFolder, const QString& archiveName,
                               const core::Folders& folders);
 
+// True when an (expanded) archive name names a file right in the target folder: not
+// empty, no "/", and no leading "." (which also rules out "." and ".."). Any other name
+// would put the archive where the run does not look for it, or outside its folder.
+bool isPlainArchiveName(const QString& name);
+
 } // namespace stowline::backup

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "backup/HistoryRecorder.h"
+
 #include <QString>
 
 #include <chrono>
@@ -34,6 +36,11 @@ struct DeliveryServices {
     const backup::PresetStore& store;
     protocols::CurlDriver& driver;
 };
+
+// Where a delivery records what it delivered.
+inline backup::HistoryRecorder histories(const DeliveryServices& services) {
+    return backup::HistoryRecorder(services.store, services.log, services.messages);
+}
 
 // How the deliveries work beyond the options. The defaults are the program's; tests
 // shorten the durations and trust their own certificate.

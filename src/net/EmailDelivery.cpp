@@ -190,8 +190,8 @@ void EmailDelivery::sendNextOrLogOff() {
     }
     presetLog(text(u"smtploggingoff"));
     stopOperationTimer(*run_);
-    services_.store.AppendHistoryEntry(run_->CurrentPresetName, SentNames,
-                                       backup::CleanerHistory::Mail);
+    histories(services_).recordForCleaner(run_->CurrentPresetName, SentNames,
+                                          backup::CleanerHistory::Mail);
     pendingQuit_ = QuitKind::Final;
     sSmtp.quitAsync();
 }
@@ -207,8 +207,8 @@ void EmailDelivery::sendCurrentFile() {
 void EmailDelivery::dataDone() {
     const QString& name = run_->RunFileList.at(CurrentFileIndex);
     presetLog(text(u"smtpuploaded") + QStringLiteral(": ") + name);
-    services_.store.AppendDeliveryHistory(run_->CurrentPresetName, backup::DeliveryKind::Mail,
-                                          run_->preset.sto + QLatin1Char('/') + name);
+    histories(services_).recordDelivery(run_->CurrentPresetName, backup::DeliveryKind::Mail,
+                                        run_->preset.sto + QLatin1Char('/') + name);
     SentNames << name;
     run_->deliveredFiles.insert(name);
     ++CurrentFileIndex;

@@ -324,8 +324,8 @@ void FtpDelivery::putDone(int errorCode) {
     presetLog(text(u"ftpuploaded") + QStringLiteral(" \"") + name + QStringLiteral("\"."));
     SentNames << name;
     run_->deliveredFiles.insert(name);
-    services_.store.AppendDeliveryHistory(run_->CurrentPresetName, backup::DeliveryKind::Ftp,
-                                          historyLocation(name));
+    histories(services_).recordDelivery(run_->CurrentPresetName, backup::DeliveryKind::Ftp,
+                                        historyLocation(name));
     ++CurrentFileIndex;
     uploadCurrentOrFinish();
 }
@@ -350,8 +350,8 @@ void FtpDelivery::recordUploads() {
     // Also the uploads of a delivery that ends half-way: the cleaner must find them.
     if (uploadsRecorded_ || SentNames.isEmpty())
         return;
-    services_.store.AppendHistoryEntry(run_->CurrentPresetName, SentNames,
-                                       backup::CleanerHistory::Ftp);
+    histories(services_).recordForCleaner(run_->CurrentPresetName, SentNames,
+                                          backup::CleanerHistory::Ftp);
     uploadsRecorded_ = true;
 }
 

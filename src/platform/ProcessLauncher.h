@@ -30,7 +30,9 @@ signals:
 class ProcessLauncher {
 public:
     virtual ~ProcessLauncher() = default;
-    // Nothing when the program could not be started; `error` then says why.
+    // Nothing when the program could not be started; `error` then says why. The program
+    // belongs to the returned handle: it ends when the handle is destroyed and when this
+    // program dies.
     virtual std::unique_ptr<RunningProcess> start(const QString& file, const QString& parameters,
                                                   bool hidden, QString* error = nullptr) = 0;
     // Starts a program that lives on by itself: nobody waits for it or ends it.

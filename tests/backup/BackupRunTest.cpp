@@ -206,6 +206,96 @@ TEST(BackupRun, ProgramBeforeSyncStartsOnlyWhileTheClearSettingWaits) {
     }
 }
 
+TEST(BackupRun, ArchiveNamesThatAreNotPlainFileNamesAreRefusedBeforeAnythingStarts) {
+    qputenv("STOWLINE_TEST_SUBFOLDER", "sub/inner");
+    for (const char* name : {"sub/inner", "../escape", ".hidden", "..", "%STOWLINE_TEST_SUBFOLDER%",
+                             "%HOME%x", ""}) {
+        for (const bool direct : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << "nam \"" << name << "\"" << (direct ? ", direct" : ""));
+            RunFixture f;
+            tarcopt& preset = f.addPreset(QStringLiteral("Docs"));
+            preset.nam = QString::fromUtf8(name);
+            preset.dra = direct;
+            f.savePreset();
+            f.useFakeArchiver(0);
+
+            f.run.RunPreset();
+
+            const QStringList messages = f.logMessages();
+            ASSERT_EQ(messages.size(), 1) << messages.join('\n').toStdString();
+            EXPECT_TRUE(messages.first().startsWith(QStringLiteral("Docs: The archive name \"")));
+            EXPECT_TRUE(messages.first().endsWith(QStringLiteral("operation canceled. [!]")));
+            EXPECT_FALSE(QFile::exists(f.root().filePath(QStringLiteral("runs"))))
+                << "the archiver never started";
+            EXPECT_TRUE(f.leftInTemp().isEmpty());
+            EXPECT_FALSE(f.flags.OperationInProgress);
+        }
+    }
+    qunsetenv("STOWLINE_TEST_SUBFOLDER");
+}
+
+TEST(BackupRun, HistoriesThatCannotBeWrittenAreErrorLinesNamingTheFile) {
+    RunFixture f;
+    tarcopt& preset = f.addPreset(QStringLiteral("Docs"));
+    preset.cco = true;
+    preset.ccv = 3;
+    f.savePreset();
+    f.useFakeArchiver(0);
+    // A folder where a history file belongs can be neither read nor replaced.
+    for (const char* history : {"Docs.lgc", "Docs.hst"})
+        ASSERT_TRUE(QDir().mkpath(f.tree.preset(history)));
+
+    f.run.RunPreset();
+
+    const QStringList messages = f.logMessages();
+    for (const char* history : {"Docs.lgc", "Docs.hst"})
+        EXPECT_TRUE(messages.contains(
+            QStringLiteral("Docs: Cannot write the history file %1. [!]").arg(f.tree.preset(history))))
+            << messages.join('\n').toStdString();
+    EXPECT_EQ(f.destinationFiles(), QStringList({"backup-1.zip"})) << "the copy itself is made";
+    EXPECT_EQ(messages.last(), QStringLiteral("Docs: Done."));
+}
+
+TEST(BackupRun, RunFoldersLeftByAnEndedProgramAreReportedOnceAndKept) {
+    RunFixture f;
+    const QString withArchive = f.options.pte + QStringLiteral("/ABCDEFGH");
+    const QString empty = f.options.pte + QStringLiteral("/IJKLMNOP");
+    const QString vanished = f.options.pte + QStringLiteral("/QRSTUVWX");
+    ASSERT_TRUE(QDir().mkpath(withArchive + QStringLiteral("/.work")));
+    writeBytes(withArchive + QStringLiteral("/docs.zip"), "the only copy");
+    ASSERT_TRUE(QDir().mkpath(empty + QStringLiteral("/.work")));
+    ASSERT_TRUE(core::writeTextLinesAtomically(f.folders.inData(QStringLiteral("swl.rfl")),
+                                               {withArchive, empty, vanished}));
+
+    f.run.ReportLeftRunFolders();
+    f.run.ReportLeftRunFolders();
+
+    EXPECT_EQ(f.logMessages(),
+              QStringList({QStringLiteral("An earlier run ended with the program and left the "
+                                          "folder %1; its files are kept there. [!]")
+                               .arg(withArchive)}));
+    EXPECT_EQ(readBytes(withArchive + QStringLiteral("/docs.zip")), "the only copy");
+    EXPECT_FALSE(QFileInfo::exists(empty)) << "a folder with nothing in it is removed";
+}
+
+TEST(BackupRun, RunFolderIsListedOnlyWhileTheRunUsesIt) {
+    RunFixture f;
+    f.addPreset(QStringLiteral("Docs"));
+    f.savePreset();
+    f.useFakeArchiver(0, 1);
+    const QString record = f.folders.inData(QStringLiteral("swl.rfl"));
+    QStringList listedWhileArchiving;
+    QTimer::singleShot(300, [&] {
+        listedWhileArchiving = core::readTextLines(record).value_or(QStringList());
+    });
+
+    f.run.RunPreset();
+
+    ASSERT_EQ(listedWhileArchiving.size(), 1);
+    EXPECT_TRUE(listedWhileArchiving.first().startsWith(f.options.pte + QLatin1Char('/')));
+    EXPECT_FALSE(QFile::exists(record));
+}
+
 TEST(BackupRun, DirectArchivingStartsTheArchiverAndEndsAtOnce) {
     RunFixture f;
     tarcopt& preset = f.addPreset(QStringLiteral("Docs"));

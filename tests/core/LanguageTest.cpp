@@ -106,9 +106,11 @@ TEST_F(LanguageTest, LoadMessagesReplacesOnlyTheKeysTheFileHolds) {
 
 TEST_F(LanguageTest, EveryMessageOfTheTableCanBeTranslated) {
     const QStringList& keys = MessageTable::keys();
-    ASSERT_EQ(keys.size(), 297);
+    // The keys of a language file's STRINGS section keep their order; the program's
+    // later messages follow them.
+    ASSERT_GE(keys.size(), 297);
     EXPECT_EQ(keys.first(), QStringLiteral("dialupconnected"));
-    EXPECT_EQ(keys.last(), QStringLiteral("select1dow"));
+    EXPECT_EQ(keys.at(296), QStringLiteral("select1dow"));
     QByteArray file = "[STRINGS]\r\n";
     for (const QString& key : keys)
         file += key.toLatin1() + "=\"<" + key.toLatin1() + "> \"\r\n";

@@ -29,14 +29,6 @@ struct NetSandbox : BackupSandbox {
         EXPECT_TRUE(settle());
     }
 
-    // Loads swl.opt, lets `change` edit it and stores it again.
-    template <typename Change> void changeOptions(Change change) {
-        core::topt options;
-        core::LoadOptions(options, {programFolder(), dataFolder(), QSize()}, core::MessageTable(),
-                          [](const QString&) {});
-        change(options);
-        ASSERT_TRUE(core::SaveOptions(options, dataFolder()));
-    }
 
     QStringList presetFile(const QString& name) const {
         return core::readTextLines(dataFolder() + QStringLiteral("/presets/") + name)

@@ -4,6 +4,8 @@
 #include "backup/PresetFiles.h"
 #include "core/Clock.h"
 #include "core/MessageTable.h"
+#include "core/Options.h"
+#include "core/OptionsFile.h"
 #include "core/ProgramState.h"
 #include "core/TextFiles.h"
 #include "platform/HeadlessPrompts.h"
@@ -112,6 +114,15 @@ BackupSandbox::BackupSandbox(const QString& file, const QByteArray& content) {
 bool BackupSandbox::settle() const {
     QProcess process;
     return runToEnd(process, {QStringLiteral("/hide"), QStringLiteral("/exit")});
+}
+
+void BackupSandbox::changeOptions(const std::function<void(core::topt&)>& change) const {
+    core::topt options;
+    core::LoadOptions(options, {programFolder(), dataFolder(), QSize()}, core::MessageTable(),
+                      [](const QString&) {});
+    change(options);
+    if (!core::SaveOptions(options, dataFolder()))
+        qFatal("Cannot store the options in %s", qPrintable(dataFolder()));
 }
 
 } // namespace stowline::e2e

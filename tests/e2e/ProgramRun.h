@@ -4,6 +4,12 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
+
+namespace stowline::core {
+struct topt;
+}
+
 namespace stowline::e2e {
 
 // A sandbox for the real program: its own HOME, runtime folder, program folder (with
@@ -43,6 +49,8 @@ public:
     // One start and end, so that the settings (such as the temporary folder) are
     // stored and later starts log no first-start errors. False when it did not end.
     bool settle() const;
+    // Loads swl.opt, lets `change` edit it and stores it again.
+    void changeOptions(const std::function<void(core::topt&)>& change) const;
 };
 
 } // namespace stowline::e2e

@@ -8,6 +8,9 @@
 
 #include <csignal>
 
+#include <sys/prctl.h>
+#include <unistd.h>
+
 namespace stowline::platform {
 
 namespace {
@@ -20,7 +23,14 @@ public:
             emit finished();
         });
         // A program in its own process group can be ended together with its children.
-        process_.setChildProcessModifier([] { ::setpgid(0, 0); });
+        // A program we wait for also ends when the program dies without ending it (a
+        // crash, SIGKILL), rather than running on as an orphan nobody reports.
+        process_.setChildProcessModifier([parent = ::getpid()] {
+            ::setpgid(0, 0);
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+            if (::getppid() != parent)
+                ::raise(SIGTERM);
+        });
     }
     ~ChildProcess() override {
         if (process_.state() != QProcess::NotRunning) {
