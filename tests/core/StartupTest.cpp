@@ -1,3 +1,4 @@
+#include "LogMessages.h"
 #include "core/Clock.h"
 #include "core/DataFolder.h"
 #include "core/OptionFields.h"
@@ -76,10 +77,8 @@ protected:
 
     // Log lines without their time stamps.
     QStringList logMessages() const {
-        QStringList messages;
-        for (const QString& line : readTextLines(dataFolder + QStringLiteral("/swl.log")).value_or(QStringList()))
-            messages << line.mid(QStringLiteral("[2016.03.03 09:05:07] ").size());
-        return messages;
+        return stowline::testing::withoutTimeStamps(
+            readTextLines(dataFolder + QStringLiteral("/swl.log")).value_or(QStringList()));
     }
 
     QTemporaryDir root;

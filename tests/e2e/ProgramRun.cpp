@@ -1,5 +1,7 @@
 #include "ProgramRun.h"
 
+#include "LogMessages.h"
+
 #include "backup/PresetFields.h"
 #include "backup/PresetFiles.h"
 #include "core/Clock.h"
@@ -52,10 +54,7 @@ QStringList ProgramSandbox::logLines() const {
 }
 
 QStringList ProgramSandbox::logMessages() const {
-    QStringList messages;
-    for (const QString& line : logLines())
-        messages << line.mid(line.indexOf(QLatin1String("] ")) + 2);
-    return messages;
+    return stowline::testing::withoutTimeStamps(logLines());
 }
 
 void ProgramSandbox::addPreset(const QString& name, const QString& source,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LogMessages.h"
 #include "core/Clock.h"
 #include "core/EventLog.h"
 #include "core/MessageTable.h"
@@ -102,12 +103,7 @@ struct InstanceState {
     }
 
     // The messages of the on-screen log, without their time stamps.
-    QStringList logMessages() {
-        QStringList messages;
-        for (const QString& line : log.model().lines())
-            messages << line.mid(line.indexOf(QLatin1String("] ")) + 2);
-        return messages;
-    }
+    QStringList logMessages() { return stowline::testing::withoutTimeStamps(log.model().lines()); }
 
     // The preset names of the schedule's entries, in order.
     QStringList presnames() const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LogMessages.h"
 #include "TestFolders.h"
 
 #include "backup/BackupRun.h"
@@ -118,12 +119,7 @@ struct RunEnvironment {
     }
 
     // Log lines without their time stamps.
-    QStringList logMessages() {
-        QStringList messages;
-        for (const QString& line : log.model().lines())
-            messages << line.mid(line.indexOf(QLatin1String("] ")) + 2);
-        return messages;
-    }
+    QStringList logMessages() { return stowline::testing::withoutTimeStamps(log.model().lines()); }
 
     QStringList destinationFiles() { return QDir(destination()).entryList(QDir::Files, QDir::Name); }
     QStringList leftInTemp() {
