@@ -78,7 +78,8 @@ QString dataPathInvalidMessage(const QString& dataFolder) {
            QStringLiteral("). Please specify correct data path.");
 }
 
-QString dataFolderNotWritableMessage(const QString& dataFolder, const QString& programFolder) {
+QString dataFolderNotWritableMessage(const QString& dataFolder, const QString& programFolder,
+                                     const QString& infoFile) {
     const QString quote = QStringLiteral("\"");
     return QStringLiteral("The folder ") + quote + dataFolder + quote +
            QStringLiteral(" is not writeable under this user account.\n\n") +
@@ -86,8 +87,8 @@ QString dataFolderNotWritableMessage(const QString& dataFolder, const QString& p
            programFolder + quote +
            QStringLiteral(", reinstall SWL with admin rights and select a writeable folder for "
                           "SWL settings.\n\n") +
-           QStringLiteral("OR 2) Manual, all settings will be kept: edit ") + programFolder +
-           QStringLiteral("/swlinfo.dat, write a correct folder name in the first line and copy "
+           QStringLiteral("OR 2) Manual, all settings will be kept: edit ") + infoFile +
+           QStringLiteral(", write a correct folder name in the first line and copy "
                           "all the files from old settings folder (") +
            quote + dataFolder + quote + QStringLiteral(") to the new one manually.");
 }

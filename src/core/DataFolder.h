@@ -53,6 +53,8 @@ public:
 bool writeRunFile(const QString& dataFolder, const QDate& today);
 
 QString dataPathInvalidMessage(const QString& dataFolder);
-QString dataFolderNotWritableMessage(const QString& dataFolder, const QString& programFolder);
+// `infoFile` is the swlinfo.dat in use: beside the program or in the per-user fallback.
+QString dataFolderNotWritableMessage(const QString& dataFolder, const QString& programFolder,
+                                     const QString& infoFile);
 
 } // namespace stowline::core

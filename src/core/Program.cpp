@@ -36,7 +36,8 @@ bool Program::start() {
     if (!settleDataFolder())
         return false;
     if (!writeRunFile(folders_.data, services_.clock.now().date())) {
-        services_.prompts.showError(dataFolderNotWritableMessage(folders_.data, folders_.program));
+        services_.prompts.showError(dataFolderNotWritableMessage(
+            folders_.data, folders_.program, DataFolderSetup(services_.paths).infoFilePath()));
         exitCode_ = kExitFailure;
         return false;
     }

@@ -139,6 +139,23 @@ TEST_F(StartupTest, UnwritableDataFolderEndsWithTheSolutionsMessage) {
     EXPECT_TRUE(prompts.errors[0].startsWith(
         QStringLiteral("The folder \"%1/does/not/exist\" is not writeable under this user account.\n\n"
                        "Solutions: 1) Fast").arg(dataFolder)));
+    EXPECT_TRUE(prompts.errors[0].contains(
+        QStringLiteral("edit %1/swlinfo.dat, write").arg(paths.program)));
+}
+
+TEST_F(StartupTest, SolutionsMessageNamesTheSwlinfoFileInUse) {
+    // Without a program folder to write to, swlinfo.dat lives in the per-user fallback:
+    // that is the file to edit.
+    ASSERT_TRUE(QDir(paths.program).removeRecursively());
+    QDir().mkpath(paths.fallbackInfo);
+    ASSERT_TRUE(writeTextLinesAtomically(paths.fallbackInfo + QStringLiteral("/swlinfo.dat"),
+                                         {dataFolder + QStringLiteral("/does/not/exist")}));
+    Program& p = makeProgram();
+    EXPECT_FALSE(p.start());
+    ASSERT_EQ(prompts.errors.size(), 1);
+    EXPECT_TRUE(prompts.errors[0].contains(
+        QStringLiteral("edit %1/swlinfo.dat, write").arg(paths.fallbackInfo)))
+        << prompts.errors[0].toStdString();
 }
 
 TEST_F(StartupTest, FirstStartRecordsTheChosenFolderAndMovesTheOldLayout) {
