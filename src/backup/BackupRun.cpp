@@ -154,7 +154,7 @@ bool BackupRun::archive() {
         return false;
 
     if (QFileInfo::exists(services_.folders.inData(QStringLiteral("debug.flg"))))
-        services_.prompts.showMessage(parameters_);
+        services_.prompts.showMessage(QLatin1Char('\n') + parameters_);
 
     const auto archiverNotStarted = [this] {
         services_.log.WriteLog(services_.messages.text(u"errorrunningwinrar") + kErrorMark);

@@ -65,7 +65,7 @@ bool Program::start() {
 bool Program::takeInstanceLock() {
     flags_.SecondInstance = !services_.instanceLock.tryAcquire();
     if (flags_.SecondInstance && arguments_.isEmpty()) {
-        services_.prompts.showMessage(messages_.text(u"swlisactive"));
+        services_.prompts.showMessage(QLatin1Char('\n') + messages_.text(u"swlisactive"));
         exitCode_ = kExitFailure;
         return false;
     }

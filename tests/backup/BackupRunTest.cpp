@@ -2,7 +2,9 @@
 
 #include "QtPrinters.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QThread>
 #include <QLocale>
 #include <QTimer>
 
@@ -296,19 +298,42 @@ TEST(BackupRun, RunFolderIsListedOnlyWhileTheRunUsesIt) {
     EXPECT_FALSE(QFile::exists(record));
 }
 
+TEST(BackupRun, DebugFlagShowsTheParameterStringInAMessageBoxFirst) {
+    RunFixture f;
+    f.addPreset(QStringLiteral("Docs"));
+    f.savePreset();
+    f.useFakeArchiver(0);
+    writeBytes(f.folders.inData(QStringLiteral("debug.flg")), "");
+
+    f.run.RunPreset();
+
+    ASSERT_EQ(f.prompts.messages.size(), 1);
+    EXPECT_TRUE(f.prompts.messages.first().startsWith(QStringLiteral("\n a ")));
+    EXPECT_TRUE(f.prompts.messages.first().contains(QStringLiteral("/backup")));
+    EXPECT_EQ(f.logMessages().last(), QStringLiteral("Docs: Done."));
+}
+
 TEST(BackupRun, DirectArchivingStartsTheArchiverAndEndsAtOnce) {
     RunFixture f;
     tarcopt& preset = f.addPreset(QStringLiteral("Docs"));
     preset.dra = true;
     f.savePreset();
-    f.useFakeArchiver(0);
+    f.useFakeArchiver(0, 1);
 
+    QElapsedTimer elapsed;
+    elapsed.start();
     f.run.RunPreset();
 
+    EXPECT_LT(elapsed.elapsed(), 1000) << "the run does not wait for the archiver";
     EXPECT_EQ(f.logMessages().last(),
               QStringLiteral("Docs: WinRAR - Started (direct raring mode, expect no further notifications)."));
     EXPECT_FALSE(f.flags.OperationInProgress);
     EXPECT_TRUE(f.leftInTemp().isEmpty()) << "no run folder in direct archiving";
+    // The archiver goes on by itself and writes straight into the destination.
+    QDeadlineTimer deadline(15000);
+    while (f.madeFile(QStringLiteral("backup-1.zip")).size() < 2048 && !deadline.hasExpired())
+        QThread::msleep(50);
+    EXPECT_EQ(f.destinationFiles(), QStringList({"backup-1.zip"}));
 }
 
 } // namespace

@@ -220,7 +220,7 @@ TEST_F(StartupTest, SecondInstanceWithoutArgumentsIsRefused) {
     Program& p = makeProgram({}, true);
     EXPECT_FALSE(p.start());
     EXPECT_NE(p.exitCode(), 0);
-    EXPECT_EQ(prompts.messages, QStringList({QStringLiteral("SWL is already running!")}));
+    EXPECT_EQ(prompts.messages, QStringList({QStringLiteral("\nSWL is already running!")}));
     EXPECT_FALSE(QFile::exists(dataFolder + QStringLiteral("/swl.log")));
 }
 
