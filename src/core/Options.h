@@ -9,8 +9,8 @@ namespace stowline::core {
 // record holds no meaningful values until SetOptionDefaults has run.
 struct topt {
     bool obn = false; // SWL-BIN notification: show doneword "Done." after a keeper or recycle archive was updated without error.
-    bool obk = false; // The keeper verb is offered.
-    bool obr = false; // The recycle verb is offered (Explorer context menu.
+    bool obk = false; // The keeper verb is offered (file-manager context menu).
+    bool obr = false; // The recycle verb is offered (file-manager context menu).
     QString okp; // Password of the keeper archive.
     QString obp; // Password of the recycle archive (passed as " -hp" followed by it; none when empty).
     QString obf; // Folder that holds keeper.rar and recycle.rar.
@@ -31,11 +31,11 @@ struct topt {
     QString dac; // Name of the dial-up connection (phone-book entry) to dial.
     QString dus; // User name for the dial-up connection.
     QString dpa; // Password for the dial-up connection.
-    bool rae = false; // Remote access (the HTTP remote-control server of is started at program start.
+    bool rae = false; // Remote access: the HTTP remote-control server is started at program start.
     QString rap; // TCP port of the remote-control server, kept as text.
     QString rlo; // Login name for the remote-control pages (basic authentication).
     QString rpa; // Password for the remote-control pages.
-    QString pwi; // Full path of WinRAR.exe.
+    QString pwi; // Full path of the archiver program.
     QString pte; // Temporary folder.
     int lsz = 0; // Largest size of the event log, in lines; 0 means no limit.
     int lfs = 0; // Font size of the event log list in the main window.
@@ -76,7 +76,7 @@ struct topt {
     int plh = 0; // Height of the preset list in the main window, in pixels; the settings dialog clamps it to 40 to 1200.
     bool ser = false; // Send an e-mail error report for each event-log line that reports an error.
     bool cie = false; // Treat WinRAR's exit code 1 as a warning: the run logs winrarwarning "WinRAR reported a warning (non-critical)." instead of an error.
-    int sss = 0; // TLS mode for error and log reports: 0 smtpTlsNone, 1 smtpTlsImplicit, 2 smtpTlsExplicit.
+    int sss = 0; // TLS mode for error and log reports: 0 none, 1 implicit TLS, 2 STARTTLS.
     QString ssr; // SMTP server for error reports and for log reports requested with "/SENDLOG": a host name, optionally followed by a colon and a port number.
     QString sur; // SMTP user name for error and log reports (empty = no authentication).
     QString spd; // SMTP password for error and log reports.
