@@ -77,22 +77,22 @@ void BackupRun::RunPreset() {
     if (services_.recordLastRun)
         services_.recordLastRun(name, services_.clock.now());
 
-    if (!prepare() || !archive())
+    if (!loadPreset())
+        return;
+    // From here on every way out of the run ends the operation.
+    const core::OperationScope operation(services_.flags);
+    if (!prepareTarget() || !archive())
         return;
     if (run_.preset.dra) {
         // The archiver writes straight into the destination and keeps running alone.
-        if (runProgramAround(run_.preset.eaa, run_.preset.eas, run_.preset.eah,
-                             run_.preset.eae, run_.preset.eap) == ProgramResult::Done)
+        if (runProgramAround(programAfter(run_.preset)) == ProgramResult::Done)
             services_.indicator.showIdle();
-        services_.flags.OperationInProgress = false;
         return;
     }
     deliver();
 }
 
-bool BackupRun::prepare() {
-    const QString runFolderName = drawRunFolderName();
-    services_.options.pte = platform::withoutTrailingSeparator(services_.options.pte);
+bool BackupRun::loadPreset() {
     SetPresetDefaults(run_.preset);
     services_.store.LoadPreset(run_.CurrentPresetName, run_.preset);
     const tarcopt& preset = run_.preset;
@@ -102,10 +102,10 @@ bool BackupRun::prepare() {
         services_.log.WritePresetLog(services_.messages.text(u"notasksforpreset") + kErrorMark);
         return false;
     }
-    const QString archiveName = core::ExpandEnvironmentText(preset.nam);
-    if (!isPlainArchiveName(archiveName)) {
+    run_.archiveName = core::ExpandEnvironmentText(preset.nam);
+    if (!isPlainArchiveName(run_.archiveName)) {
         services_.log.WritePresetLog(
-            core::formatMessage(services_.messages.text(u"archivenamenotplain"), {archiveName}) +
+            core::formatMessage(services_.messages.text(u"archivenamenotplain"), {run_.archiveName}) +
             kErrorMark);
         return false;
     }
@@ -114,27 +114,30 @@ bool BackupRun::prepare() {
         services_.log.WritePresetLog(services_.messages.text(u"cantcreatedestfolder") + kErrorMark);
         return false;
     }
+    return true;
+}
+
+bool BackupRun::prepareTarget() {
+    const tarcopt& preset = run_.preset;
     const QString switches = BuildWinRarSwitches(preset, run_.CurrentPresetName, services_.folders);
-    services_.flags.OperationInProgress = true;
     run_.FtpBusy = false;
     run_.SmtpBusy = false;
 
     QString target = run_.expandedDestination;
     if (!preset.dra) {
-        run_.runFolder = services_.options.pte + QLatin1Char('/') + runFolderName;
+        services_.options.pte = platform::withoutTrailingSeparator(services_.options.pte);
+        run_.runFolder = services_.options.pte + QLatin1Char('/') + drawRunFolderName();
         if (!QDir().mkpath(run_.runFolder)) {
             services_.log.WritePresetLog(services_.messages.text(u"cantcreatetempfolder") + kErrorMark);
-            services_.flags.OperationInProgress = false;
             return false;
         }
         runFolderRecord().add(run_.runFolder);
         target = run_.runFolder;
     }
-    parameters_ = BuildWinRarParameters(switches, run_.CurrentPresetName, target, archiveName,
+    parameters_ = BuildWinRarParameters(switches, run_.CurrentPresetName, target, run_.archiveName,
                                         services_.folders);
     if (preset.dra && preset.ctf && !QDir().mkpath(run_.expandedDestination)) {
         services_.log.WritePresetLog(services_.messages.text(u"cantcreatedestfolder") + kErrorMark);
-        services_.flags.OperationInProgress = false;
         return false;
     }
     return true;
@@ -149,8 +152,7 @@ bool BackupRun::archive() {
     run_.RunFileList.clear();
     services_.indicator.showRunning();
 
-    if (runProgramAround(preset.eba, preset.ebs, preset.ebh, preset.ebe, preset.ebp) !=
-        ProgramResult::Done)
+    if (runProgramAround(programBefore(preset)) != ProgramResult::Done)
         return false;
 
     if (QFileInfo::exists(services_.folders.inData(QStringLiteral("debug.flg"))))
@@ -158,7 +160,6 @@ bool BackupRun::archive() {
 
     const auto archiverNotStarted = [this] {
         services_.log.WriteLog(services_.messages.text(u"errorrunningwinrar") + kErrorMark);
-        services_.flags.OperationInProgress = false;
         return false;
     };
     if (preset.dra) {
@@ -189,7 +190,7 @@ bool BackupRun::archive() {
         services_.log.WritePresetLog(
             core::formatMessage(services_.messages.text(u"winrarerror"), {QString::number(exitCode)}) +
             kErrorMark);
-        RemoveRunFolder();
+        cleanUp();
         return false;
     }
     Optimer.stop();
@@ -239,7 +240,7 @@ void BackupRun::deliver() {
     Optimer.stop();
     if (services_.flags.AbortRequested) {
         services_.deliveries.abortDeliveries(run_);
-        RemoveRunFolder();
+        cleanUp();
         services_.log.WriteLog(services_.messages.text(u"aborted") + kErrorMark);
         return;
     }
@@ -247,7 +248,7 @@ void BackupRun::deliver() {
         services_.deliveries.hangUp(run_);
 
     if (preset.ctf) {
-        LocalCopies copies(services_, run_, [this] { RemoveRunFolder(); });
+        LocalCopies copies(services_, run_, [this] { cleanUp(); });
         if (!copies.CopyStep())
             return;
     }
@@ -255,33 +256,28 @@ void BackupRun::deliver() {
 }
 
 void BackupRun::finish() {
-    const tarcopt& preset = run_.preset;
-    if (runProgramAround(preset.eaa, preset.eas, preset.eah, preset.eae, preset.eap) !=
-        ProgramResult::Done)
+    if (runProgramAround(programAfter(run_.preset)) != ProgramResult::Done)
         return;
-    RemoveRunFolder();
+    cleanUp();
     services_.log.WritePresetLog(services_.messages.text(u"doneword"));
-    services_.flags.OperationInProgress = false;
 }
 
-BackupRun::ProgramResult BackupRun::runProgramAround(bool enabled, bool startOnly, bool hidden,
-                                                     const QString& file,
-                                                     const QString& parameters) {
-    if (!enabled || file.isEmpty())
+BackupRun::ProgramResult BackupRun::runProgramAround(const ProgramAroundRun& program) {
+    if (!program.enabled || program.file.isEmpty())
         return ProgramResult::Done;
     // "Sync" starts the program and goes on at once; the clear setting waits for it.
     services_.log.WritePresetLog(
-        services_.messages.text(startOnly ? u"syncexecution" : u"asyncexecution") +
-        QLatin1Char(' ') + file);
-    const QString program = core::ExpandEnvironmentText(file);
-    if (startOnly) {
+        services_.messages.text(program.startOnly ? u"syncexecution" : u"asyncexecution") +
+        QLatin1Char(' ') + program.file);
+    const QString file = core::ExpandEnvironmentText(program.file);
+    if (program.startOnly) {
         // The program goes on by itself; it is no longer ours to wait for or to end.
-        if (services_.launcher.startDetached(program, parameters, hidden))
+        if (services_.launcher.startDetached(file, program.parameters, program.hidden))
             return ProgramResult::Done;
         return failedToStartProgram();
     }
     std::unique_ptr<platform::RunningProcess> running =
-        services_.launcher.start(program, parameters, hidden);
+        services_.launcher.start(file, program.parameters, program.hidden);
     if (!running)
         return failedToStartProgram();
     if (core::waitForProgram(*running, services_.flags) != core::WaitOutcome::Finished) {
@@ -294,13 +290,12 @@ BackupRun::ProgramResult BackupRun::runProgramAround(bool enabled, bool startOnl
 
 BackupRun::ProgramResult BackupRun::failedToStartProgram() {
     services_.log.WriteLog(services_.messages.text(u"cannotexecuteexternal") + kErrorMark);
-    services_.flags.OperationInProgress = false;
     return ProgramResult::Failed;
 }
 
 void BackupRun::endAborted() {
     services_.log.WriteLog(services_.messages.text(u"abortrequested"));
-    RemoveRunFolder();
+    cleanUp();
     services_.log.WriteLog(services_.messages.text(u"aborted") + kErrorMark);
 }
 
@@ -325,8 +320,12 @@ void BackupRun::ReportLeftRunFolders() {
     }
 }
 
-void BackupRun::RemoveRunFolder() {
+void BackupRun::cleanUp() {
+    RemoveRunFolder();
     services_.indicator.showIdle();
+}
+
+void BackupRun::RemoveRunFolder() {
     const QString cantDelete = services_.messages.text(u"cantdeltempfile") + kErrorMark;
     QDir folder(run_.runFolder);
     bool keptAny = false;
@@ -353,7 +352,6 @@ void BackupRun::RemoveRunFolder() {
     }
     if (!run_.runFolder.isEmpty())
         runFolderRecord().remove(run_.runFolder);
-    services_.flags.OperationInProgress = false;
 }
 
 } // namespace stowline::backup

@@ -66,7 +66,7 @@ public:
 
     // Callers check OperationInProgress first; the run itself does not.
     void RunPreset();
-    // Deletes the run folder with the files that need not be kept.
+    // Deletes the run folder with the files that need not be kept; nothing else.
     void RemoveRunFolder();
     // At start-up: reports the run folders a program that ended hard left behind (their
     // files are kept; they may hold the only copy of a backup) and forgets them; empty
@@ -78,12 +78,16 @@ public:
 private:
     enum class ProgramResult { Done, Failed, Aborted };
 
-    bool prepare();
+    // Loads the preset and checks it; nothing has started when it fails.
+    bool loadPreset();
+    // The switches, the run folder (not in direct archiving) and the parameter string.
+    bool prepareTarget();
     bool archive();
     void deliver();
     void finish();
-    ProgramResult runProgramAround(bool enabled, bool startOnly, bool hidden,
-                                   const QString& file, const QString& parameters);
+    // The run's clean-up: the run folder removed, the tray picture idle again.
+    void cleanUp();
+    ProgramResult runProgramAround(const ProgramAroundRun& program);
     ProgramResult failedToStartProgram();
     void endAborted();
     void reportArchives();

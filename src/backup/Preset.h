@@ -99,4 +99,21 @@ struct tarcopt {
     bool operator==(const tarcopt&) const = default;
 };
 
+// A program the run starts before archiving or at its end, in plain words.
+struct ProgramAroundRun {
+    bool enabled = false;
+    bool startOnly = false; // the "sync" setting: started, not waited for
+    bool hidden = false;
+    QString file;
+    QString parameters;
+};
+
+inline ProgramAroundRun programBefore(const tarcopt& preset) {
+    return {preset.eba, preset.ebs, preset.ebh, preset.ebe, preset.ebp};
+}
+
+inline ProgramAroundRun programAfter(const tarcopt& preset) {
+    return {preset.eaa, preset.eas, preset.eah, preset.eae, preset.eap};
+}
+
 } // namespace stowline::backup

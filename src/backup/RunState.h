@@ -15,6 +15,7 @@ namespace stowline::backup {
 struct RunState {
     QString CurrentPresetName;
     tarcopt preset;                // as loaded at the start of the run
+    QString archiveName;           // the preset's nam with environment references expanded
     QString runFolder;             // where the archiver writes; empty in direct archiving
     QStringList RunFileList;       // archive names (no folder) found after archiving
     QString expandedDestination;   // the preset's dir with environment references expanded
