@@ -154,10 +154,6 @@ bool PresetListModel::select(const QString& name, Qt::CaseSensitivity sensitivit
     return true;
 }
 
-void PresetListModel::clearSelection() {
-    setSelected(QString());
-}
-
 void PresetListModel::setSelected(const QString& name) {
     if (name == selectedPreset_)
         return;

@@ -64,7 +64,6 @@ class PresetListModel final : public QAbstractTableModel {
     // Selects the first preset whose whole name matches; false (selection unchanged)
     // when there is none.
     bool select(const QString& name, Qt::CaseSensitivity sensitivity = Qt::CaseSensitive);
-    void clearSelection();
 
   signals:
     void selectionChanged(const QString& selectedPreset);

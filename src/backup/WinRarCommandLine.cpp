@@ -81,8 +81,9 @@ const char* pathModeSwitch(int mode) {
 }
 } // namespace
 
-QString BuildWinRarSwitches(const tarcopt& preset, const QString& presetName,
-                            const core::Folders& folders) {
+namespace {
+// Configuration, name stamp, volumes, update mode, format, method and dictionary.
+QString archiveFormatSwitches(const tarcopt& preset) {
     QString switches;
     if (preset.irp)
         switches += QLatin1String(" -CFG-");
@@ -102,7 +103,12 @@ QString BuildWinRarSwitches(const tarcopt& preset, const QString& presetName,
     } else if (preset.di5.front() >= QLatin1Char('1') && preset.di5.front() <= QLatin1Char('9')) {
         switches += QLatin1String(" -md") + preset.di5;
     }
-    switches += QLatin1String(pathModeSwitch(preset.fld));
+    return switches;
+}
+
+// Paths, password, lock, what is added and what happens to the sources, recovery data.
+QString contentSwitches(const tarcopt& preset) {
+    QString switches = QLatin1String(pathModeSwitch(preset.fld));
     if (preset.pas && !preset.pwd.isEmpty())
         switches += quotedSwitch(QLatin1String("-hp") + preset.pwd);
     if (preset.lck)
@@ -130,6 +136,14 @@ QString BuildWinRarSwitches(const tarcopt& preset, const QString& presetName,
         switches += QLatin1String(" -rr") + QString::number(preset.rrp) + QLatin1Char('%');
     if (preset.aut)
         switches += QLatin1String(" -AV");
+    return switches;
+}
+
+// Comment, priority, console output, the error log, the user's own switches, the
+// attribute exclusion and the filter list.
+QString sideFileAndUserSwitches(const tarcopt& preset, const QString& presetName,
+                                const core::Folders& folders) {
+    QString switches;
     if (const QString comment = presetSideFile(folders, presetName, ".cmt"); QFile::exists(comment))
         switches += quotedSwitch(QLatin1String("-z") + comment);
     if (preset.wpc)
@@ -145,6 +159,13 @@ QString BuildWinRarSwitches(const tarcopt& preset, const QString& presetName,
     if (const QString filter = presetSideFile(folders, presetName, ".flt"); QFile::exists(filter))
         switches += quotedSwitch(QLatin1String("-n@") + filter);
     return switches;
+}
+} // namespace
+
+QString BuildWinRarSwitches(const tarcopt& preset, const QString& presetName,
+                            const core::Folders& folders) {
+    return archiveFormatSwitches(preset) + contentSwitches(preset) +
+           sideFileAndUserSwitches(preset, presetName, folders);
 }
 
 QString BuildWinRarParameters(const QString& switches, const QString& presetName,
