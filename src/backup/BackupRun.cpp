@@ -29,7 +29,6 @@
 namespace stowline::backup {
 
 namespace {
-const QString kErrorMark = QStringLiteral(" [!]");
 constexpr int kRunFolderLetters = 8;
 constexpr int kDeliveryWakeUpMilliseconds = 100;
 } // namespace
@@ -58,13 +57,13 @@ QString BackupRun::drawRunFolderName() const {
 
 void BackupRun::operationTimedOut() {
     services_.deliveries.abortClients();
-    services_.log.WritePresetLog(services_.messages.text(u"operationtimeout") + kErrorMark);
+    services_.log.WritePresetError(services_.messages.text(u"operationtimeout"));
     services_.flags.AbortRequested = true;
 }
 
 void BackupRun::RunPreset() {
     if (!QFileInfo(services_.options.pwi).isFile()) {
-        services_.log.WriteLog(services_.messages.text(u"winrarnotfound") + kErrorMark);
+        services_.log.WriteError(services_.messages.text(u"winrarnotfound"));
         return;
     }
     const QString name = services_.presets.model().selectedPreset();
@@ -99,19 +98,18 @@ bool BackupRun::loadPreset() {
     run_.expandedDestination = core::ExpandEnvironmentText(preset.dir);
 
     if (!preset.ctf && !preset.cdw && !preset.ftp && !preset.smt) {
-        services_.log.WritePresetLog(services_.messages.text(u"notasksforpreset") + kErrorMark);
+        services_.log.WritePresetError(services_.messages.text(u"notasksforpreset"));
         return false;
     }
     run_.archiveName = core::ExpandEnvironmentText(preset.nam);
     if (!isPlainArchiveName(run_.archiveName)) {
-        services_.log.WritePresetLog(
-            core::formatMessage(services_.messages.text(u"archivenamenotplain"), {run_.archiveName}) +
-            kErrorMark);
+        services_.log.WritePresetError(
+            core::formatMessage(services_.messages.text(u"archivenamenotplain"), {run_.archiveName}));
         return false;
     }
     const bool folderTaskOnly = preset.ctf && !preset.dra && !preset.cdw && !preset.ftp && !preset.smt;
     if (folderTaskOnly && !QDir().mkpath(run_.expandedDestination)) {
-        services_.log.WritePresetLog(services_.messages.text(u"cantcreatedestfolder") + kErrorMark);
+        services_.log.WritePresetError(services_.messages.text(u"cantcreatedestfolder"));
         return false;
     }
     return true;
@@ -128,7 +126,7 @@ bool BackupRun::prepareTarget() {
         services_.options.pte = platform::withoutTrailingSeparator(services_.options.pte);
         run_.runFolder = services_.options.pte + QLatin1Char('/') + drawRunFolderName();
         if (!QDir().mkpath(run_.runFolder)) {
-            services_.log.WritePresetLog(services_.messages.text(u"cantcreatetempfolder") + kErrorMark);
+            services_.log.WritePresetError(services_.messages.text(u"cantcreatetempfolder"));
             return false;
         }
         runFolderRecord().add(run_.runFolder);
@@ -137,7 +135,7 @@ bool BackupRun::prepareTarget() {
     parameters_ = BuildWinRarParameters(switches, run_.CurrentPresetName, target, run_.archiveName,
                                         services_.folders);
     if (preset.dra && preset.ctf && !QDir().mkpath(run_.expandedDestination)) {
-        services_.log.WritePresetLog(services_.messages.text(u"cantcreatedestfolder") + kErrorMark);
+        services_.log.WritePresetError(services_.messages.text(u"cantcreatedestfolder"));
         return false;
     }
     return true;
@@ -159,7 +157,7 @@ bool BackupRun::archive() {
         services_.prompts.showMessage(QLatin1Char('\n') + parameters_);
 
     const auto archiverNotStarted = [this] {
-        services_.log.WriteLog(services_.messages.text(u"errorrunningwinrar") + kErrorMark);
+        services_.log.WriteError(services_.messages.text(u"errorrunningwinrar"));
         return false;
     };
     if (preset.dra) {
@@ -183,13 +181,12 @@ bool BackupRun::archive() {
     }
     const int exitCode = archiver->exitCode();
     if (exitCode == 255) {
-        services_.log.WritePresetLog(services_.messages.text(u"winrarcanceledbyuser") + kErrorMark);
+        services_.log.WritePresetError(services_.messages.text(u"winrarcanceledbyuser"));
     } else if (exitCode == 1 && services_.options.cie) {
         services_.log.WritePresetLog(services_.messages.text(u"winrarwarning"));
     } else if (exitCode != 0) {
-        services_.log.WritePresetLog(
-            core::formatMessage(services_.messages.text(u"winrarerror"), {QString::number(exitCode)}) +
-            kErrorMark);
+        services_.log.WritePresetError(
+            core::formatMessage(services_.messages.text(u"winrarerror"), {QString::number(exitCode)}));
         cleanUp();
         return false;
     }
@@ -241,7 +238,7 @@ void BackupRun::deliver() {
     if (services_.flags.AbortRequested) {
         services_.deliveries.abortDeliveries(run_);
         cleanUp();
-        services_.log.WriteLog(services_.messages.text(u"aborted") + kErrorMark);
+        services_.log.WriteError(services_.messages.text(u"aborted"));
         return;
     }
     if (services_.options.des && services_.options.dha)
@@ -289,14 +286,14 @@ BackupRun::ProgramResult BackupRun::runProgramAround(const ProgramAroundRun& pro
 }
 
 BackupRun::ProgramResult BackupRun::failedToStartProgram() {
-    services_.log.WriteLog(services_.messages.text(u"cannotexecuteexternal") + kErrorMark);
+    services_.log.WriteError(services_.messages.text(u"cannotexecuteexternal"));
     return ProgramResult::Failed;
 }
 
 void BackupRun::endAborted() {
     services_.log.WriteLog(services_.messages.text(u"abortrequested"));
     cleanUp();
-    services_.log.WriteLog(services_.messages.text(u"aborted") + kErrorMark);
+    services_.log.WriteError(services_.messages.text(u"aborted"));
 }
 
 RunFolderRecord BackupRun::runFolderRecord() const {
@@ -311,9 +308,8 @@ void BackupRun::ReportLeftRunFolders() {
         if (QDirIterator(path, QDir::Files | QDir::Hidden | QDir::System,
                          QDirIterator::Subdirectories)
                 .hasNext()) {
-            services_.log.WriteLog(
-                core::formatMessage(services_.messages.text(u"runfolderleftbehind"), {path}) +
-                kErrorMark);
+            services_.log.WriteError(
+                core::formatMessage(services_.messages.text(u"runfolderleftbehind"), {path}));
         } else {
             folder.removeRecursively();
         }
@@ -326,7 +322,7 @@ void BackupRun::cleanUp() {
 }
 
 void BackupRun::RemoveRunFolder() {
-    const QString cantDelete = services_.messages.text(u"cantdeltempfile") + kErrorMark;
+    const QString cantDelete = services_.messages.text(u"cantdeltempfile");
     QDir folder(run_.runFolder);
     bool keptAny = false;
     if (!run_.runFolder.isEmpty() && folder.exists()) {
@@ -334,21 +330,20 @@ void BackupRun::RemoveRunFolder() {
             // An archive that reached no destination is never deleted.
             if (run_.archivesMade && run_.RunFileList.contains(file.fileName()) &&
                 !run_.deliveredFiles.contains(file.fileName())) {
-                services_.log.WritePresetLog(
-                    QStringLiteral("The undelivered archive is kept in ") + file.filePath() +
-                    kErrorMark);
+                services_.log.WritePresetError(services_.messages.text(u"undeliveredarchivekept") +
+                                               file.filePath());
                 keptAny = true;
                 continue;
             }
             if (!QFile::remove(file.filePath()))
-                services_.log.WritePresetLog(cantDelete);
+                services_.log.WritePresetError(cantDelete);
         }
         // Folders are work folders the archiver left behind when it was stopped.
         for (const QFileInfo& sub : folder.entryInfoList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot))
             if (!QDir(sub.filePath()).removeRecursively())
-                services_.log.WritePresetLog(cantDelete);
+                services_.log.WritePresetError(cantDelete);
         if (!keptAny && !folder.rmdir(run_.runFolder))
-            services_.log.WritePresetLog(cantDelete);
+            services_.log.WritePresetError(cantDelete);
     }
     if (!run_.runFolder.isEmpty())
         runFolderRecord().remove(run_.runFolder);

@@ -22,8 +22,7 @@ void HistoryRecorder::recordForCleaner(const QString& presetName, const QStringL
 }
 
 void HistoryRecorder::reportFailure(const QString& path) {
-    log_.WritePresetLog(core::formatMessage(messages_.text(u"historynotwritten"), {path}) +
-                        QStringLiteral(" [!]"));
+    log_.WritePresetError(core::formatMessage(messages_.text(u"historynotwritten"), {path}));
 }
 
 } // namespace stowline::backup

@@ -20,7 +20,6 @@
 namespace stowline::backup {
 
 namespace {
-const QString kErrorMark = QStringLiteral(" [!]");
 
 // Destinations on the diskette drives A: and B: get a prompt before every file.
 bool isDisketteDrive(const QString& destination) {
@@ -35,7 +34,7 @@ LocalCopies::LocalCopies(RunServices& services, RunState& run, std::function<voi
 bool LocalCopies::CopyStep() {
     QCoreApplication::processEvents();
     if (run_.RunFileList.isEmpty()) {
-        services_.log.WritePresetLog(services_.messages.text(u"nofilestoprecess") + kErrorMark);
+        services_.log.WritePresetError(services_.messages.text(u"nofilestoprecess"));
         return true;
     }
     const tarcopt& preset = run_.preset;
@@ -65,7 +64,7 @@ bool LocalCopies::copyFiles(QStringList& copiedNames) {
         if (run_.preset.edc && isDisketteDrive(run_.expandedDestination))
             services_.prompts.showMessage(QLatin1Char('\n') + services_.messages.text(u"insertnextdisk"));
         if (!QDir().mkpath(run_.expandedDestination)) {
-            services_.log.WritePresetLog(services_.messages.text(u"cantcreatedestfolder") + kErrorMark);
+            services_.log.WritePresetError(services_.messages.text(u"cantcreatedestfolder"));
             removeRunFolder_();
             return false;
         }
@@ -86,15 +85,14 @@ bool LocalCopies::moveOneFile(const QString& name) {
                 core::formatMessage(services_.messages.text(u"fileexistsdelete"), {name}));
             QFile::remove(target);
         } else {
-            services_.log.WritePresetLog(
-                core::formatMessage(services_.messages.text(u"nopermissiondelete"), {name}) +
-                kErrorMark);
+            services_.log.WritePresetError(
+                core::formatMessage(services_.messages.text(u"nopermissiondelete"), {name}));
         }
     }
     QString reason;
     if (!moveFile(run_.runFilePath(name), target, &reason)) {
-        services_.log.WritePresetLog(
-            core::formatMessage(services_.messages.text(u"cannotwrite"), {name}) + kErrorMark);
+        services_.log.WritePresetError(
+            core::formatMessage(services_.messages.text(u"cannotwrite"), {name}));
         return false;
     }
     run_.deliveredFiles.insert(name);
@@ -127,8 +125,8 @@ void LocalCopies::DeleteOldCopies(const QStringList& cleanerList) {
         } else if (QFile::remove(path)) {
             services_.log.WritePresetLog(services_.messages.text(u"copycleanerdeleted") + path + QLatin1Char('.'));
         } else {
-            services_.log.WritePresetLog(services_.messages.text(u"copycleanercannotdelete") + path +
-                                         QStringLiteral(". [!]"));
+            services_.log.WritePresetError(services_.messages.text(u"copycleanercannotdelete") +
+                                           path + QLatin1Char('.'));
         }
     }
 }
@@ -140,7 +138,7 @@ HistoryRecorder LocalCopies::histories() const {
 void LocalCopies::endAborted() {
     services_.log.WriteLog(services_.messages.text(u"abortrequested"));
     removeRunFolder_();
-    services_.log.WriteLog(services_.messages.text(u"aborted") + kErrorMark);
+    services_.log.WriteError(services_.messages.text(u"aborted"));
 }
 
 } // namespace stowline::backup

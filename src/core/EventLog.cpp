@@ -16,7 +16,6 @@
 namespace stowline::core {
 
 namespace {
-const QString kErrorMark = QStringLiteral("[!]");
 // Longer lines of swl.log are cut when read, so that a damaged or hostile log of a few
 // huge lines can neither exhaust memory nor stay that size.
 constexpr qsizetype kMaxLogLineBytes = 4096;
@@ -38,7 +37,8 @@ QString EventLog::formatLine(const QString& message) const {
 }
 
 bool EventLog::isErrorMessage(const QString& message) {
-    return message.contains(kErrorMark);
+    // "[!]" anywhere makes an error line, with or without the blank in front.
+    return message.contains(kErrorMark.sliced(1));
 }
 
 void EventLog::WriteLog(const QString& message) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/LogListModel.h"
+#include "core/MessageTable.h"
 
 #include <QObject>
 #include <QString>
@@ -37,6 +38,9 @@ class EventLog final : public QObject {
     void WriteLog(const QString& message);
     // Puts the current preset's name and ": " before the message.
     void WritePresetLog(const QString& message);
+    // The same, as error lines: the error mark is appended.
+    void WriteError(const QString& message) { WriteLog(errorMessage(message)); }
+    void WritePresetError(const QString& message) { WritePresetLog(errorMessage(message)); }
     // Shortens swl.log to the option lsz (0 = no limit) and reloads the list.
     void TruncateLog();
     // Asks, then deletes swl.log and empties the list. Nothing is logged.

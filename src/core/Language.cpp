@@ -9,7 +9,6 @@
 namespace stowline::core {
 
 namespace {
-const QString kErrorMark = QStringLiteral(" [!]");
 const QChar kLineBreak = QLatin1Char('\r');
 
 std::optional<LanguageFile> readLanguage(const QString& programFolder, const QString& name) {
@@ -83,7 +82,7 @@ bool ChooseLanguage(const QString& name, topt& options, MessageTable& messages,
     const bool builtIn = isBuiltInLanguage(name);
     const QString path = languageFilePath(programFolder, name);
     if (!builtIn && (path.isEmpty() || !QFileInfo(path).isFile())) {
-        hooks.writeLog(formatMessage(messages.text(u"langdoesntexist"), {name}) + kErrorMark);
+        hooks.writeLog(errorMessage(formatMessage(messages.text(u"langdoesntexist"), {name})));
         return false;
     }
     options.lng = name;

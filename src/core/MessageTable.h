@@ -30,6 +30,12 @@ private:
     QHash<QString, QString> texts_;
 };
 
+// The fixed text that ends the message of an error line.
+inline constexpr QLatin1StringView kErrorMark{" [!]"};
+
+// `message` as the message of an error line.
+inline QString errorMessage(const QString& message) { return message + kErrorMark; }
+
 // Fills the printf-style placeholders of a message text ("%s", "%d") in order with
 // `values`; "%%" stands for one "%". Placeholders without a value are left as they are.
 QString formatMessage(const QString& pattern, std::initializer_list<QString> values);

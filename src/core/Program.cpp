@@ -102,7 +102,7 @@ void Program::checkTemporaryFolder() {
     if (reason.isEmpty())
         return;
     options_.pte = services_.paths.temporaryFolder();
-    log_.WriteLog(reason + QStringLiteral(" - ") + quoted(options_.pte) + QStringLiteral(". [!]"));
+    log_.WriteError(reason + QStringLiteral(" - ") + quoted(options_.pte) + QLatin1Char('.'));
 }
 
 void Program::locateArchiver() {
@@ -116,10 +116,10 @@ void Program::locateArchiver() {
         }
     }
     if (found.isEmpty() &&
-        !services_.prompts.askOpenFile(QStringLiteral("Locate the archiver program"), found))
+        !services_.prompts.askOpenFile(messages_.text(u"locatearchiver"), found))
         found.clear();
     if (found.isEmpty()) {
-        log_.WriteLog(messages_.text(u"nowinrarexe") + QStringLiteral(" [!]"));
+        log_.WriteError(messages_.text(u"nowinrarexe"));
         return;
     }
     options_.pwi = found;
