@@ -26,6 +26,8 @@
 #include <QRandomGenerator>
 #include <QThread>
 
+#include <algorithm>
+
 namespace stowline::backup {
 
 namespace {
@@ -46,6 +48,11 @@ BackupRun::BackupRun(RunServices services, QObject* parent)
     : QObject(parent), services_(std::move(services)) {
     Optimer.setSingleShot(true);
     connect(&Optimer, &QTimer::timeout, this, &BackupRun::operationTimedOut);
+}
+
+bool BackupRun::isRunFolderName(const QString& name) {
+    return name.size() == kRunFolderLetters &&
+           std::all_of(name.begin(), name.end(), [](QChar c) { return c >= u'A' && c <= u'Z'; });
 }
 
 QString BackupRun::drawRunFolderName() const {
@@ -303,7 +310,8 @@ RunFolderRecord BackupRun::runFolderRecord() const {
 void BackupRun::ReportLeftRunFolders() {
     for (const QString& path : runFolderRecord().takeAll()) {
         QDir folder(path);
-        if (!folder.exists())
+        // Only a folder of the run folders' shape is touched, whatever the list says.
+        if (!isRunFolderName(folder.dirName()) || !folder.exists())
             continue;
         if (QDirIterator(path, QDir::Files | QDir::Hidden | QDir::System,
                          QDirIterator::Subdirectories)

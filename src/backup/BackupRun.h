@@ -93,6 +93,7 @@ private:
     void reportArchives();
     void operationTimedOut();
     QString drawRunFolderName() const;
+    static bool isRunFolderName(const QString& name);
     RunFolderRecord runFolderRecord() const;
 
     RunServices services_;

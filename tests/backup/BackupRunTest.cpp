@@ -263,11 +263,14 @@ TEST(BackupRun, RunFoldersLeftByAnEndedProgramAreReportedOnceAndKept) {
     const QString withArchive = f.options.pte + QStringLiteral("/ABCDEFGH");
     const QString empty = f.options.pte + QStringLiteral("/IJKLMNOP");
     const QString vanished = f.options.pte + QStringLiteral("/QRSTUVWX");
+    // A list edited by hand never makes the start-up remove other folders.
+    const QString foreign = f.root().filePath(QStringLiteral("empty-but-not-ours"));
+    ASSERT_TRUE(QDir().mkpath(foreign + QStringLiteral("/sub")));
     ASSERT_TRUE(QDir().mkpath(withArchive + QStringLiteral("/.work")));
     writeBytes(withArchive + QStringLiteral("/docs.zip"), "the only copy");
     ASSERT_TRUE(QDir().mkpath(empty + QStringLiteral("/.work")));
     ASSERT_TRUE(core::writeTextLinesAtomically(f.folders.inData(QStringLiteral("swl.rfl")),
-                                               {withArchive, empty, vanished}));
+                                               {withArchive, empty, vanished, foreign}));
 
     f.run.ReportLeftRunFolders();
     f.run.ReportLeftRunFolders();
@@ -278,6 +281,7 @@ TEST(BackupRun, RunFoldersLeftByAnEndedProgramAreReportedOnceAndKept) {
                                .arg(withArchive)}));
     EXPECT_EQ(readBytes(withArchive + QStringLiteral("/docs.zip")), "the only copy");
     EXPECT_FALSE(QFileInfo::exists(empty)) << "a folder with nothing in it is removed";
+    EXPECT_TRUE(QFileInfo::exists(foreign + QStringLiteral("/sub")));
 }
 
 TEST(BackupRun, RunFolderIsListedOnlyWhileTheRunUsesIt) {
