@@ -121,9 +121,7 @@ void SchedulerEngine::schtimerTimer() {
         // abort reaches a running backup while its "/EXIT" waits in front.
         for (qsizetype index = 0; index < due; ++index) {
             if (isAbort(s_.schedule.entries().at(index).presname)) {
-                s_.schedule.removeAt(index);
-                s_.schedule.RefreshSchedule();
-                s_.flags.AbortRequested = true;
+                passAbortOn(index);
                 return;
             }
         }
@@ -132,9 +130,7 @@ void SchedulerEngine::schtimerTimer() {
     const qsizetype index = chooseDueEntry(due);
     const QString presname = s_.schedule.entries().at(index).presname;
     if (isAbort(presname)) {
-        s_.schedule.removeAt(index);
-        s_.schedule.RefreshSchedule();
-        s_.flags.AbortRequested = true;
+        passAbortOn(index);
         return;
     }
     if (consumeDueEntry(index, now)) {
@@ -149,6 +145,13 @@ void SchedulerEngine::schtimerTimer() {
     // A run may have taken long; the entries that fell due meanwhile go on at once.
     if (dueCount(wallClock(s_.clock.now())) > 0)
         tickSoon();
+}
+
+void SchedulerEngine::passAbortOn(qsizetype index) {
+    // Nothing is logged: the run that ends says so.
+    s_.schedule.removeAt(index);
+    s_.schedule.RefreshSchedule();
+    s_.flags.AbortRequested = true;
 }
 
 void SchedulerEngine::reloadSchedule(const QDateTime& now) {

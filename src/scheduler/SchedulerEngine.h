@@ -84,6 +84,8 @@ class SchedulerEngine final : public QObject {
     };
 
     void reloadSchedule(const QDateTime& now);
+    // Removes the "/ABORT" entry at `index` and asks the running operation to stop.
+    void passAbortOn(qsizetype index);
     // Records an entry that became known at `at`; true when it is due by then.
     bool noteArrival(const tschdata& stored, const QDateTime& at);
     void lookAtArrivals(const QDateTime& now);
