@@ -50,6 +50,9 @@ void Application::connectParts() {
     });
     QObject::connect(&presets_, &PresetList::presetDeleted, &presets_,
                      [this](const QString& name) { schedule_.removeEntriesFor(name); });
+    // Entries another instance handed over are looked at without waiting for the timer.
+    QObject::connect(&scheduleUpdates_, &platform::LocalSocketEventListener::signalled, &engine_,
+                     &scheduler::SchedulerEngine::tickSoon);
     QObject::connect(&program_, &core::Program::savingState, &program_, [this] {
         engine_.stop();
         schedule_.SaveSchedule();

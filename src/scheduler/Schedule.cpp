@@ -187,6 +187,8 @@ void Schedule::AddScheduleEntry(tschopt entry) {
     RefreshSchedule();
     log_.WriteLog(messages_.text(u"scheduleradded") + entry.presname + QStringLiteral(" @ ") +
                   stored.date);
+    if (additionObserver_)
+        additionObserver_(stored);
 }
 
 void Schedule::RefreshSchedule() {

@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 namespace stowline::core {
 class EventLog;
 class MessageTable;
@@ -45,6 +47,11 @@ class Schedule final {
     // Checks a preset name or command, inserts the entry, refreshes and logs the
     // addition; a rejected entry leaves only its error line.
     void AddScheduleEntry(tschopt entry);
+    // Called with each entry that AddScheduleEntry added, after the refresh; the tick
+    // uses it to learn when an entry became known.
+    void setAdditionObserver(std::function<void(const tschdata&)> observer) {
+        additionObserver_ = std::move(observer);
+    }
     // Inserts after every entry of the same date text, without checks, refresh or log.
     // The date must be valid.
     void insert(const tschopt& entry);
@@ -80,6 +87,7 @@ class Schedule final {
     PresetCatalog& presets_;
     QList<tschdata> entries_;
     QDateTime nextDue_;
+    std::function<void(const tschdata&)> additionObserver_;
 };
 
 } // namespace stowline::scheduler

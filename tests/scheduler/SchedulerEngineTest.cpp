@@ -263,21 +263,209 @@ TEST_F(SchedulerEngineTest, EntryWithoutANextTimeRunsOnceMoreAndIsRemoved) {
     }
 }
 
-TEST_F(SchedulerEngineTest, WhileAnOperationRunsOnlyAbortIsHandled) {
-    schedule(QStringLiteral("Docs"), at(18, 9));
-    schedule(QStringLiteral("/abort"), at(18, 9, 30));
-    state.flags.OperationInProgress = true;
-    tick();
-    EXPECT_TRUE(state.host.calls.isEmpty());
-    EXPECT_FALSE(state.flags.AbortRequested);
-    EXPECT_EQ(state.presnames(), (QStringList{QStringLiteral("Docs"), QStringLiteral("/abort")}));
+TEST_F(SchedulerEngineTest, DueEntriesAreHandledInTheirOrderWithEndingsLast) {
+    struct Entry {
+        const char* presname;
+        int minute; // 10:<minute>
+        qint32 repeat = 0;
+    };
+    struct Case {
+        const char* what;
+        QList<Entry> entries;
+        bool busy;        // an operation in progress during every tick
+        bool errorLogged; // for "/SAFEEXIT"
+        QStringList done; // runs, closes, power requests and aborts, in order
+        QStringList left; // the schedule afterwards
+    };
+    const Case cases[] = {
+        {"an exit waits behind a preset another instance queued after it",
+         {{"/exit", 0}, {"Docs", 1}, {"/EXIT", 1}},
+         false,
+         false,
+         {"run:Docs", "close"},
+         {}},
+        {"every kind of entry goes before the endings",
+         {{"/exit", 0}, {"/SHUTDOWN", 0}, {"/SUSPEND", 0}, {"/TRUNCLOG", 1}, {"Mail", 1}},
+         false,
+         false,
+         {"run:Mail", "suspend", "poweroff"},
+         {}},
+        {"one pause answers the pauses due with it",
+         {{"/SUSPEND", 0}, {"/hibernate", 1}},
+         false,
+         false,
+         {"suspend"},
+         {}},
+        {"a safe exit that stays answers nothing",
+         {{"/SAFEEXIT", 0}, {"/EXIT", 1}},
+         false,
+         true,
+         {"close"},
+         {}},
+        {"an ending answered together still moves to its next time",
+         {{"/EXIT", 0, -1}, {"/exit", 1}},
+         false,
+         false,
+         {"close"},
+         {"/EXIT"}},
+        {"endings not yet due are left",
+         {{"/EXIT", 0}, {"/EXIT", 30}, {"Docs", 30}},
+         false,
+         false,
+         {"close"},
+         {"/EXIT", "Docs"}},
+        {"during a run an abort behind the exit reaches it",
+         {{"/exit", 0}, {"Docs", 0}, {"/ABORT", 1}},
+         true,
+         false,
+         {"abort"},
+         {"/exit", "Docs"}},
+        {"during a run an abort that is not due waits",
+         {{"/exit", 0}, {"/ABORT", 30}},
+         true,
+         false,
+         {},
+         {"/exit", "/ABORT"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        while (!state.schedule.isEmpty())
+            state.schedule.removeAt(0);
+        state.host.calls.clear();
+        power.requests.clear();
+        state.flags.ErrorLogged = c.errorLogged;
+        state.flags.OperationInProgress = c.busy;
+        state.clock.set(at(18, 10, 2));
+        for (const Entry& entry : c.entries)
+            schedule(QString::fromLatin1(entry.presname), at(18, 10, entry.minute), entry.repeat,
+                     60);
+        QStringList done;
+        for (int i = 0; i < 8; ++i) {
+            const qsizetype calls = state.host.calls.size();
+            const qsizetype requests = power.requests.size();
+            tick();
+            for (const QString& call : state.host.calls.mid(calls))
+                if (!call.startsWith(QLatin1String("select:")))
+                    done << call;
+            done << power.requests.mid(requests);
+            if (std::exchange(state.flags.AbortRequested, false))
+                done << QStringLiteral("abort");
+        }
+        EXPECT_EQ(done, c.done);
+        EXPECT_EQ(state.presnames(), c.left);
+    }
+    state.flags.OperationInProgress = false;
+}
 
-    state.schedule.removeAt(0);
-    state.schedule.RefreshSchedule();
+TEST_F(SchedulerEngineTest, AnEndingAnsweredTogetherLeavesItsLinesBeforeTheEnd) {
+    schedule(QStringLiteral("/exit"), at(18, 10));
+    schedule(QStringLiteral("/EXIT"), at(18, 10));
+    bool savedBeforeClose = false;
     tick();
-    EXPECT_TRUE(state.flags.AbortRequested);
-    EXPECT_TRUE(state.schedule.isEmpty());
-    EXPECT_TRUE(newLog().isEmpty()) << "an abort is not logged";
+    savedBeforeClose = !QFile::exists(state.schedule.scheduleFilePath());
+    EXPECT_TRUE(savedBeforeClose);
+    EXPECT_EQ(newLog(),
+              (QStringList{QStringLiteral("/exit: Called by the scheduler."),
+                           QStringLiteral("/exit: Removing from the schedule (repeat=0)."),
+                           QStringLiteral("/EXIT: Called by the scheduler."),
+                           QStringLiteral("/EXIT: Removing from the schedule (repeat=0)."),
+                           QStringLiteral("/EXIT: Carried out together with /exit.")}));
+    EXPECT_EQ(state.host.calls, QStringList{QStringLiteral("close")});
+}
+
+TEST_F(SchedulerEngineTest, LatenessCountsFromTheFirstTickThatSawAnEntryMadeAfterItsTime) {
+    enum class Source { Request, HandOver, StartUp };
+    struct Case {
+        const char* what;
+        Source source;
+        const char* request;  // made at 10:00:00.900, so its date is 10:00:00
+        QList<int> ticksAtMs; // after 10:00:00; all but the last while a backup runs
+        bool runs;
+    };
+    const Case cases[] = {
+        {"a request for now, first tick a second later",
+         Source::Request,
+         "[ONDELAY=2]Docs",
+         {1950},
+         true},
+        {"a repeating request for now keeps its first run",
+         Source::Request,
+         "[ONDELAY=1][REPEAT=3]Docs",
+         {1950},
+         true},
+        {"a request for now that then waited behind a run",
+         Source::Request,
+         "[ONDELAY=2]Docs",
+         {1100, 5000},
+         false},
+        {"handed over by another instance", Source::HandOver, "[ONDELAY=2]Docs", {1950}, true},
+        {"handed over during a run, then waited",
+         Source::HandOver,
+         "[ONDELAY=2]Docs",
+         {1100, 5000},
+         false},
+        {"read at start-up after its time went by",
+         Source::StartUp,
+         "[ONDELAY=2]Docs",
+         {1950},
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        state.host.calls.clear();
+        while (!state.schedule.isEmpty())
+            state.schedule.removeAt(0);
+        state.schedule.RefreshSchedule();
+        newLog();
+        const QDateTime made = at(18, 10).addMSecs(900);
+        state.clock.set(made);
+        tschopt entry;
+        ParseScheduleRequest(QString::fromLatin1(c.request), entry, made, state.log,
+                             state.messages);
+        entry.dow = QStringLiteral("11111110");
+        if (c.source == Source::Request) {
+            state.schedule.AddScheduleEntry(entry);
+        } else {
+            // Another instance, or the last session, wrote it to swl.sch.
+            ASSERT_TRUE(
+                core::writeTextLinesAtomically(state.schedule.scheduleFilePath(),
+                                               {FormatScheduleLine(FormatScheduleEntry(entry))}));
+            if (c.source == Source::StartUp)
+                state.schedule.LoadSchedule();
+            else
+                scheduleUpdated.signalled = true;
+        }
+        for (qsizetype i = 0; i < c.ticksAtMs.size(); ++i) {
+            state.flags.OperationInProgress = i + 1 < c.ticksAtMs.size();
+            state.clock.set(at(18, 10).addMSecs(c.ticksAtMs.at(i)));
+            tick();
+        }
+        EXPECT_EQ(state.host.runs().size(), c.runs ? 1 : 0);
+        EXPECT_EQ(newLog().filter(QStringLiteral("Docs: Delayed")).size(), c.runs ? 0 : 1);
+    }
+}
+
+TEST_F(SchedulerEngineTest, TicksAtOnceWhenAnEntryFallsDueWithoutWaitingForTheTimer) {
+    schedule(QStringLiteral("Docs"), at(18, 10));
+    engine.start(std::chrono::hours(1));
+    EXPECT_TRUE(processEventsUntil([&] { return state.host.runs().size() == 1; }, 2000))
+        << "the first tick comes at once";
+
+    tschopt entry;
+    ParseScheduleRequest(QStringLiteral("Mail"), entry, state.clock.now(), state.log,
+                         state.messages);
+    state.schedule.AddScheduleEntry(entry);
+    EXPECT_TRUE(processEventsUntil([&] { return state.host.runs().size() == 2; }, 2000))
+        << "an entry added for now goes at once";
+
+    schedule(QStringLiteral("Docs"), at(18, 10));
+    schedule(QStringLiteral("/EXIT"), at(18, 10));
+    engine.tickSoon();
+    EXPECT_TRUE(processEventsUntil(
+        [&] { return state.host.calls.contains(QStringLiteral("close")); }, 2000))
+        << "the entry after a run goes at once";
+    engine.stop();
+    EXPECT_EQ(state.host.runs().size(), 3);
 }
 
 TEST_F(SchedulerEngineTest, AbortQueuedBehindReachesTheRunningBackupThroughTheTimer) {

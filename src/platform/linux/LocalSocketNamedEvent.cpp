@@ -54,8 +54,10 @@ void LocalSocketEventListener::acceptSenders() {
                 socket->abort();
                 return;
             }
-            if (!message.isEmpty())
-                signalled_ = true;
+            if (message.isEmpty())
+                return;
+            signalled_ = true;
+            emit signalled();
         });
         connect(socket, &QLocalSocket::disconnected, this, [this, socket] { senderGone(socket); });
     }

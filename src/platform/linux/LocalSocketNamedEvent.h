@@ -31,6 +31,10 @@ class LocalSocketEventListener final : public QObject, public NamedEventListener
 
     bool tryConsume() override;
 
+  signals:
+    // A sender signalled the event; tryConsume() now returns true.
+    void signalled();
+
   private:
     void acceptSenders();
     void senderGone(QLocalSocket* socket);
