@@ -26,8 +26,7 @@ void closeWithoutAsking(CommandLineServices& s) {
 // the first one keeps its own options: it says so and ends. False when it ended.
 bool switchScheduler(CommandLineServices& s, bool on) {
     if (s.flags.SecondInstance) {
-        s.log.WriteLog(s.messages.text(on ? u"schcantturnon" : u"schcantturnoff") +
-                       QStringLiteral(" [!]"));
+        s.log.WriteError(s.messages.text(on ? u"schcantturnon" : u"schcantturnoff"));
         closeWithoutAsking(s);
         return false;
     }

@@ -19,7 +19,6 @@
 namespace stowline::scheduler {
 
 namespace {
-const QString kErrorMark = QStringLiteral(" [!]");
 constexpr int kDefaultLogHours = 24;
 
 // The text between the first "(" and the first ")" of a command, when that ")" is its
@@ -257,10 +256,9 @@ bool SchedulerEngine::consumeDueEntry(qsizetype index, const QDateTime& now) {
         if (!next) {
             // No later time exists (an interval below one minute, or a day mask that no
             // time of the series can meet): this run is the entry's last.
-            s_.log.WriteLog(presname + QStringLiteral(": Cannot repeat with INTERVAL=") +
-                            QString::number(entry.interval) + QStringLiteral(" and DOW=") +
-                            entry.dow + QStringLiteral("; removing from the schedule.") +
-                            kErrorMark);
+            s_.log.WriteError(presname + QStringLiteral(": ") +
+                              core::formatMessage(s_.messages.text(u"cannotrepeatentry"),
+                                                  {QString::number(entry.interval), entry.dow}));
         } else {
             entry.date = *next;
             s_.schedule.insert(entry);
@@ -342,9 +340,9 @@ void SchedulerEngine::carryOutCommand(const QString& command, const QDateTime& n
     } else if (begins("/UNSCHEDULE")) {
         unschedule(command);
     } else if (begins("/EXECASYNC")) {
-        execute(command, true);
+        execute(command, ProgramCompletion::Awaited);
     } else if (begins("/EXECSYNC")) {
-        execute(command, false);
+        execute(command, ProgramCompletion::StartOnly);
     }
     // "/EWX_LOGOFF" is accepted into the schedule and has no effect.
 }
@@ -358,15 +356,13 @@ void SchedulerEngine::logPowerResult(const platform::PowerResult& result) {
     // A refused or failed request leaves the program running; only the deliberate
     // refusal of the dry mode says so.
     if (result.outcome == platform::PowerResult::Outcome::Refused)
-        s_.log.WriteLog(
-            QStringLiteral("Power action not carried out (STOWLINE_DRY_POWER is set): ") +
-            result.command);
+        s_.log.WriteLog(s_.messages.text(u"poweractiondryrun") + result.command);
 }
 
 void SchedulerEngine::sendLog(const QString& command) {
     const core::topt& options = s_.options;
     if (options.ssr.isEmpty() || options.sfm.isEmpty() || options.sto.isEmpty()) {
-        s_.log.WriteLog(s_.messages.text(u"specsmtpforlog") + kErrorMark);
+        s_.log.WriteError(s_.messages.text(u"specsmtpforlog"));
         return;
     }
     const std::optional<QString> parameter = commandParameter(command);
@@ -386,16 +382,15 @@ void SchedulerEngine::unschedule(const QString& command) {
         if (!given) {
             // The line says the number was set to 0, and entry 0 does not exist: nothing
             // is removed, rather than an entry nobody named.
-            s_.log.WriteLog(
-                core::formatMessage(s_.messages.text(u"commandinvalidparam0"), {command}) +
-                kErrorMark);
+            s_.log.WriteError(
+                core::formatMessage(s_.messages.text(u"commandinvalidparam0"), {command}));
             return;
         }
         number = *given;
     }
     if (number < 1 || number > s_.schedule.size()) {
-        s_.log.WriteLog(core::formatMessage(s_.messages.text(u"commandinvalidparam"), {command}) +
-                        kErrorMark);
+        s_.log.WriteError(
+            core::formatMessage(s_.messages.text(u"commandinvalidparam"), {command}));
         return;
     }
     const qsizetype index = number - 1;
@@ -404,7 +399,7 @@ void SchedulerEngine::unschedule(const QString& command) {
     s_.schedule.RefreshSchedule();
 }
 
-void SchedulerEngine::execute(const QString& command, bool waitForEnd) {
+void SchedulerEngine::execute(const QString& command, ProgramCompletion completion) {
     const QString parameter = commandParameter(command).value_or(QString());
     const qsizetype bar = parameter.indexOf(QLatin1Char('|'));
     const QString program = bar < 0 ? parameter : parameter.left(bar);
@@ -412,19 +407,20 @@ void SchedulerEngine::execute(const QString& command, bool waitForEnd) {
     if (program.isEmpty())
         return;
     s_.log.WriteLog(s_.messages.text(u"schedulerword") + QLatin1Char(' ') +
-                    s_.messages.text(waitForEnd ? u"asyncexecution" : u"syncexecution") +
+                    s_.messages.text(completion == ProgramCompletion::Awaited ? u"asyncexecution"
+                                                                              : u"syncexecution") +
                     QLatin1Char(' ') + program);
     core::OperationScope operation(s_.flags);
     const QString file = core::ExpandEnvironmentText(program);
-    const QString cannotExecute = QStringLiteral("Cannot execute external program [!]");
-    if (!waitForEnd) {
+    const QString cannotExecute = s_.messages.text(u"cannotexecuteexternal");
+    if (completion == ProgramCompletion::StartOnly) {
         if (!s_.launcher.startDetached(file, arguments, false))
-            s_.log.WriteLog(cannotExecute);
+            s_.log.WriteError(cannotExecute);
         return;
     }
     std::unique_ptr<platform::RunningProcess> process = s_.launcher.start(file, arguments, false);
     if (!process) {
-        s_.log.WriteLog(cannotExecute);
+        s_.log.WriteError(cannotExecute);
         return;
     }
     // Further ticks run inside this wait; a due "/ABORT" sets AbortRequested and ends it,

@@ -106,7 +106,9 @@ class SchedulerEngine final : public QObject {
     void logPowerResult(const platform::PowerResult& result);
     void sendLog(const QString& command);
     void unschedule(const QString& command);
-    void execute(const QString& command, bool waitForEnd);
+    // "/EXECASYNC" waits for the program to end; "/EXECSYNC" only starts it.
+    enum class ProgramCompletion { Awaited, StartOnly };
+    void execute(const QString& command, ProgramCompletion completion);
     void keepUnawaited(std::unique_ptr<platform::RunningProcess> process);
 
     SchedulerServices s_;
