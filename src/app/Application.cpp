@@ -71,8 +71,8 @@ bool Application::start() {
     if (!program_.start())
         return false;
     if (!program_.flags().SecondInstance && !scheduleUpdates_.listen())
-        program_.log().WriteLog(QStringLiteral("Cannot listen for schedule updates: ") +
-                                scheduleUpdates_.errorString() + QStringLiteral(" [!]"));
+        program_.log().WriteError(program_.messages().text(u"cannotlistenforschedule") +
+                                  scheduleUpdates_.errorString());
     if (!program_.flags().SecondInstance)
         run_.ReportLeftRunFolders();
     schedule_.LoadSchedule();
