@@ -10,6 +10,7 @@
 #include "core/EventLog.h"
 #include "core/MessageTable.h"
 #include "core/ProgramState.h"
+#include "core/WildcardMatch.h"
 #include "platform/Prompts.h"
 
 #include <QCoreApplication>
@@ -105,11 +106,13 @@ bool LocalCopies::moveOneFile(const QString& name) {
 void LocalCopies::emptyDestination() {
     const QString& mask = run_.preset.ems;
     services_.log.WritePresetLog(services_.messages.text(u"emptyingfolder") + mask + QStringLiteral(")."));
-    QDir destination(run_.expandedDestination);
-    const QFileInfoList matches =
-        destination.entryInfoList({mask}, QDir::Files | QDir::Hidden | QDir::System);
-    for (const QFileInfo& entry : matches)
-        QFile::remove(entry.filePath());
+    // The archiver's own mask rule, so that "*.*" also takes names without a dot.
+    const QByteArray maskBytes = mask.toUtf8();
+    const QFileInfoList files = QDir(run_.expandedDestination)
+                                    .entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QFileInfo& entry : files)
+        if (core::wildcardMatch(maskBytes.toStdString(), entry.fileName().toUtf8().toStdString()))
+            QFile::remove(entry.filePath());
 }
 
 void LocalCopies::DeleteOldCopies(const QStringList& cleanerList) {

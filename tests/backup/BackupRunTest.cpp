@@ -170,6 +170,33 @@ TEST(BackupRun, AnArchiveThatCannotBeCopiedIsKeptAndTheLogSaysWhere) {
     EXPECT_FALSE(f.flags.OperationInProgress);
 }
 
+TEST(BackupRun, EmptyingTheDestinationUsesTheArchiverMaskRule) {
+    const struct {
+        const char* mask;
+        QStringList left;
+    } cases[] = {
+        {"*.*", {"backup-1.zip"}}, // every name, also "README" without a dot
+        {"*.txt", {"README", "backup-1.zip", "keep.TXT", "old1.zip"}}, // case-sensitive
+        {"old?.zip", {"README", "backup-1.zip", "keep.TXT", "notes.txt"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mask);
+        RunFixture f;
+        tarcopt& preset = f.addPreset(QStringLiteral("Docs"));
+        preset.efl = true;
+        preset.ems = QString::fromLatin1(c.mask);
+        f.savePreset();
+        f.useFakeArchiver(0);
+        QDir().mkpath(f.destination());
+        for (const char* name : {"README", "notes.txt", "keep.TXT", "old1.zip"})
+            writeBytes(f.destination() + '/' + name, "older");
+
+        f.run.RunPreset();
+
+        EXPECT_EQ(f.destinationFiles(), c.left);
+    }
+}
+
 TEST(BackupRun, ArchivesNoStepDeliveredAreKept) {
     RunFixture f;
     tarcopt& preset = f.addPreset(QStringLiteral("Docs"));

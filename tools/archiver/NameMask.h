@@ -1,16 +1,17 @@
 #pragma once
 
+#include "core/WildcardMatch.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace stowline::archiver {
 
-// Matches RAR-style wildcards: '*' stands for any run of characters, '/' included, and
-// '?' for one character. A mask ending in "*.*" also matches names without a dot, as "*"
-// does. Matching is case-sensitive, like the file system.
-bool wildcardMatch(std::string_view mask, std::string_view text);
-bool hasWildcards(std::string_view text);
+// The wildcard rule itself is the program's own: the archiver matches names exactly as
+// the program's copy step does.
+using core::hasWildcards;
+using core::wildcardMatch;
 
 // One mask of an exclude list (-x), a filter list (-n) or of the names given to d and t:
 // - a mask that ends in '/' applies to folders only;
