@@ -156,18 +156,10 @@ std::size_t parseCentralRecord(std::string_view block, std::size_t position, Zip
     return length;
 }
 
-} // namespace
-
-ZipDirectory readZipDirectory(const PartedInput& input) {
-    const std::uint64_t size = input.size();
-    if (size < endRecordSize)
-        throw ArchiverError(ExitCode::Fatal, "the file is not a ZIP archive");
-    const std::size_t tailLength = static_cast<std::size_t>(
-        std::min<std::uint64_t>(size, endRecordSize + maxZipComment + zip64LocatorSize));
-    std::string tail(tailLength, '\0');
-    input.readAt(size - tailLength, tail.data(), tailLength);
-
-    // The end record is the last signature whose comment reaches the end of the file.
+// The end record is the last signature whose comment reaches the end of `tail` (the
+// last bytes of the archive); failing that, the last one whose comment fits in.
+std::size_t findEndRecord(std::string_view tail) {
+    const std::size_t tailLength = tail.size();
     std::size_t end = std::string::npos;
     for (std::size_t position = tailLength - endRecordSize + 1; position-- > 0;) {
         if (get32(tail.data() + position) != endSignature)
@@ -182,33 +174,78 @@ ZipDirectory readZipDirectory(const PartedInput& input) {
     }
     if (end == std::string::npos)
         throw ArchiverError(ExitCode::Fatal, "the file is not a ZIP archive");
+    return end;
+}
 
+// Where the central directory lies and how many entries it holds, as the end record
+// says, or its ZIP64 end record where a locator stands in front of it.
+struct DirectoryLocation {
+    std::uint64_t entryCount;
+    std::uint64_t size;
+    std::uint64_t offset; // as recorded, before any shift
+    std::uint64_t end;    // where it ends in the file
+};
+
+DirectoryLocation locateDirectory(const PartedInput& input, std::string_view tail,
+                                  std::size_t end) {
     const char* record = tail.data() + end;
+    if (get16(record + 4) != 0 && get16(record + 4) != max16)
+        throw ArchiverError(ExitCode::Fatal, "spanned ZIP archives (.z01, ...) are not supported");
+    DirectoryLocation location{get16(record + 10), get32(record + 12), get32(record + 16),
+                               input.size() - tail.size() + end};
+    if (end < zip64LocatorSize || get32(record - zip64LocatorSize) != zip64LocatorSignature)
+        return location;
+    const std::uint64_t zip64Offset = get64(record - zip64LocatorSize + 8);
+    char zip64[zip64EndSize];
+    if (zip64Offset > location.end - zip64LocatorSize ||
+        location.end - zip64LocatorSize - zip64Offset < zip64EndSize)
+        damaged("the ZIP64 end record is out of place");
+    input.readAt(zip64Offset, zip64, sizeof zip64);
+    if (get32(zip64) != zip64EndSignature)
+        damaged("the ZIP64 end record is missing");
+    return {get64(zip64 + 32), get64(zip64 + 40), get64(zip64 + 48), zip64Offset};
+}
+
+// Each local record runs up to the next one, the last up to the central directory.
+void setRecordEnds(std::vector<ZipEntry>& entries, std::uint64_t directoryStart) {
+    std::vector<std::size_t> order(entries.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return entries[a].localOffset < entries[b].localOffset;
+    });
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        ZipEntry& entry = entries[order[i]];
+        std::uint64_t recordEnd = directoryStart;
+        for (std::size_t j = i + 1; j < order.size(); ++j)
+            if (entries[order[j]].localOffset > entry.localOffset) {
+                recordEnd = entries[order[j]].localOffset;
+                break;
+            }
+        if (recordEnd - entry.localOffset < localHeaderSize + entry.compressedSize)
+            damaged("the data of \"" + entry.name + "\" overlaps the next entry");
+        entry.recordEnd = recordEnd;
+    }
+}
+
+} // namespace
+
+ZipDirectory readZipDirectory(const PartedInput& input) {
+    const std::uint64_t size = input.size();
+    if (size < endRecordSize)
+        throw ArchiverError(ExitCode::Fatal, "the file is not a ZIP archive");
+    const std::size_t tailLength = static_cast<std::size_t>(
+        std::min<std::uint64_t>(size, endRecordSize + maxZipComment + zip64LocatorSize));
+    std::string tail(tailLength, '\0');
+    input.readAt(size - tailLength, tail.data(), tailLength);
+    const std::size_t end = findEndRecord(tail);
+
     ZipDirectory directory;
+    const char* record = tail.data() + end;
     directory.comment.assign(
         record + endRecordSize,
         std::min<std::size_t>(get16(record + 20), tailLength - end - endRecordSize));
-    if (get16(record + 4) != 0 && get16(record + 4) != max16)
-        throw ArchiverError(ExitCode::Fatal, "spanned ZIP archives (.z01, ...) are not supported");
-    std::uint64_t entryCount = get16(record + 10);
-    std::uint64_t directorySize = get32(record + 12);
-    std::uint64_t directoryOffset = get32(record + 16);
-    std::uint64_t directoryEnd = size - tailLength + end; // where the central directory ends
-
-    if (end >= zip64LocatorSize && get32(record - zip64LocatorSize) == zip64LocatorSignature) {
-        const std::uint64_t zip64Offset = get64(record - zip64LocatorSize + 8);
-        char zip64[zip64EndSize];
-        if (zip64Offset > directoryEnd - zip64LocatorSize ||
-            directoryEnd - zip64LocatorSize - zip64Offset < zip64EndSize)
-            damaged("the ZIP64 end record is out of place");
-        input.readAt(zip64Offset, zip64, sizeof zip64);
-        if (get32(zip64) != zip64EndSignature)
-            damaged("the ZIP64 end record is missing");
-        entryCount = get64(zip64 + 32);
-        directorySize = get64(zip64 + 40);
-        directoryOffset = get64(zip64 + 48);
-        directoryEnd = zip64Offset;
-    }
+    const auto [entryCount, directorySize, directoryOffset, directoryEnd] =
+        locateDirectory(input, tail, end);
     if (directorySize > directoryEnd)
         damaged("the central directory is out of place");
     // Bytes in front of the archive (such as the program of a self-extracting archive)
@@ -233,25 +270,7 @@ ZipDirectory readZipDirectory(const PartedInput& input) {
     }
     if (directory.entries.size() != entryCount && entryCount != max16)
         damaged("the central directory does not hold the number of entries it should");
-
-    // Each local record runs up to the next one, the last up to the central directory.
-    std::vector<std::size_t> order(directory.entries.size());
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        return directory.entries[a].localOffset < directory.entries[b].localOffset;
-    });
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        ZipEntry& entry = directory.entries[order[i]];
-        std::uint64_t recordEnd = directoryStart;
-        for (std::size_t j = i + 1; j < order.size(); ++j)
-            if (directory.entries[order[j]].localOffset > entry.localOffset) {
-                recordEnd = directory.entries[order[j]].localOffset;
-                break;
-            }
-        if (recordEnd - entry.localOffset < localHeaderSize + entry.compressedSize)
-            damaged("the data of \"" + entry.name + "\" overlaps the next entry");
-        entry.recordEnd = recordEnd;
-    }
+    setRecordEnds(directory.entries, directoryStart);
     return directory;
 }
 
@@ -266,68 +285,60 @@ std::vector<ZipEntry> parseCentralRecords(std::string_view block) {
     return entries;
 }
 
-void writeCentralDirectory(ByteSink& out, std::uint64_t offset,
-                           const std::vector<ZipEntry>& entries, std::string_view comment) {
-    const std::uint64_t directoryOffset = offset;
-    const auto put = [&out, &offset](const void* data, std::size_t size) {
-        out.write(data, size);
-        offset += size;
-    };
-    std::string block;
-    for (const ZipEntry& entry : entries) {
-        // The ZIP64 field holds exactly the values that do not fit their 32-bit places.
-        const bool bigSize = entry.size >= max32;
-        const bool bigCompressed = entry.compressedSize >= max32;
-        const bool bigOffset = entry.localOffset >= max32;
-        std::string extra = withoutFields(entry.extra, {zip64ExtraId});
-        std::uint16_t versionNeeded = entry.versionNeeded;
-        if (bigSize || bigCompressed || bigOffset) {
-            std::string values;
-            if (bigSize)
-                put64(values, entry.size);
-            if (bigCompressed)
-                put64(values, entry.compressedSize);
-            if (bigOffset)
-                put64(values, entry.localOffset);
-            std::string field;
-            put16(field, zip64ExtraId);
-            put16(field, values.size());
-            extra = field + values + extra;
-            versionNeeded = std::max<std::uint16_t>(versionNeeded, 45);
-        }
-        put32(block, centralSignature);
-        put16(block, entry.versionMadeBy);
-        put16(block, versionNeeded);
-        put16(block, entry.flags);
-        put16(block, entry.method);
-        put16(block, entry.dosTime);
-        put16(block, entry.dosDate);
-        put32(block, entry.crc);
-        put32(block, bigCompressed ? max32 : entry.compressedSize);
-        put32(block, bigSize ? max32 : entry.size);
-        put16(block, entry.name.size());
-        put16(block, extra.size());
-        put16(block, entry.comment.size());
-        put16(block, 0);
-        put16(block, entry.internalAttributes);
-        put32(block, entry.externalAttributes);
-        put32(block, bigOffset ? max32 : entry.localOffset);
-        block += entry.name;
-        block += extra;
-        block += entry.comment;
-        if (block.size() >= (1 << 20)) {
-            put(block.data(), block.size());
-            block.clear();
-        }
+namespace {
+// One central record; the ZIP64 field holds exactly the values that do not fit their
+// 32-bit places.
+void appendCentralRecord(std::string& block, const ZipEntry& entry) {
+    const bool bigSize = entry.size >= max32;
+    const bool bigCompressed = entry.compressedSize >= max32;
+    const bool bigOffset = entry.localOffset >= max32;
+    std::string extra = withoutFields(entry.extra, {zip64ExtraId});
+    std::uint16_t versionNeeded = entry.versionNeeded;
+    if (bigSize || bigCompressed || bigOffset) {
+        std::string values;
+        if (bigSize)
+            put64(values, entry.size);
+        if (bigCompressed)
+            put64(values, entry.compressedSize);
+        if (bigOffset)
+            put64(values, entry.localOffset);
+        std::string field;
+        put16(field, zip64ExtraId);
+        put16(field, values.size());
+        extra = field + values + extra;
+        versionNeeded = std::max<std::uint16_t>(versionNeeded, 45);
     }
-    put(block.data(), block.size());
-    const std::uint64_t directorySize = offset - directoryOffset;
-    const std::uint64_t count = entries.size();
+    put32(block, centralSignature);
+    put16(block, entry.versionMadeBy);
+    put16(block, versionNeeded);
+    put16(block, entry.flags);
+    put16(block, entry.method);
+    put16(block, entry.dosTime);
+    put16(block, entry.dosDate);
+    put32(block, entry.crc);
+    put32(block, bigCompressed ? max32 : entry.compressedSize);
+    put32(block, bigSize ? max32 : entry.size);
+    put16(block, entry.name.size());
+    put16(block, extra.size());
+    put16(block, entry.comment.size());
+    put16(block, 0);
+    put16(block, entry.internalAttributes);
+    put32(block, entry.externalAttributes);
+    put32(block, bigOffset ? max32 : entry.localOffset);
+    block += entry.name;
+    block += extra;
+    block += entry.comment;
+}
 
+// The end of the archive after a central directory of `count` entries at
+// `directoryOffset`: the ZIP64 end record and locator where a value does not fit (the
+// ZIP64 record then stands at `directoryEnd`), and the end record with the comment.
+std::string endRecords(std::uint64_t count, std::uint64_t directoryOffset,
+                       std::uint64_t directoryEnd, std::string_view comment) {
+    const std::uint64_t directorySize = directoryEnd - directoryOffset;
     std::string tail;
     const bool zip64 = count >= max16 || directorySize >= max32 || directoryOffset >= max32;
     if (zip64) {
-        const std::uint64_t zip64Offset = offset;
         put32(tail, zip64EndSignature);
         put64(tail, zip64EndSize - 12);
         put16(tail, 45);
@@ -340,7 +351,7 @@ void writeCentralDirectory(ByteSink& out, std::uint64_t offset,
         put64(tail, directoryOffset);
         put32(tail, zip64LocatorSignature);
         put32(tail, 0);
-        put64(tail, zip64Offset);
+        put64(tail, directoryEnd);
         put32(tail, 1);
     }
     const std::string_view kept = comment.substr(0, maxZipComment);
@@ -353,7 +364,27 @@ void writeCentralDirectory(ByteSink& out, std::uint64_t offset,
     put32(tail, std::min<std::uint64_t>(directoryOffset, max32));
     put16(tail, kept.size());
     tail += kept;
-    put(tail.data(), tail.size());
+    return tail;
+}
+} // namespace
+
+void writeCentralDirectory(ByteSink& out, std::uint64_t offset,
+                           const std::vector<ZipEntry>& entries, std::string_view comment) {
+    const std::uint64_t directoryOffset = offset;
+    const auto put = [&out, &offset](std::string_view bytes) {
+        out.write(bytes.data(), bytes.size());
+        offset += bytes.size();
+    };
+    std::string block;
+    for (const ZipEntry& entry : entries) {
+        appendCentralRecord(block, entry);
+        if (block.size() >= (1 << 20)) {
+            put(block);
+            block.clear();
+        }
+    }
+    put(block);
+    put(endRecords(entries.size(), directoryOffset, offset, comment));
 }
 
 ZipAssembler::ZipAssembler(ByteSink& out, StopRequest& stop) : out_(out), stop_(stop) {}
