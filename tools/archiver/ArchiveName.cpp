@@ -55,9 +55,52 @@ std::string withDefaultExtension(const std::string& path) {
     return splitName(path).extension.empty() ? path + ".zip" : path;
 }
 
-std::string formatDateMask(std::string_view mask, const std::tm& time, unsigned number) {
+namespace {
+// The text of one run of a date letter: `run` letters long, of the letter upper-cased.
+// "M" after an hour field stands for minutes.
+std::string dateField(char letter, std::size_t run, const std::tm& time, unsigned number,
+                      bool afterHours) {
     static constexpr std::array<const char*, 12> months{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    switch (letter) {
+    case 'Y':
+        return lastDigits(time.tm_year + 1900L, run);
+    case 'M':
+        if (afterHours)
+            return lastDigits(time.tm_min, run);
+        if (run == 3)
+            return months[static_cast<std::size_t>(time.tm_mon) % 12];
+        return lastDigits(time.tm_mon + 1L, run);
+    case 'W': {
+        char week[4];
+        std::strftime(week, sizeof week, "%V", &time);
+        return lastDigits(std::stol(week), run);
+    }
+    case 'A':
+        return lastDigits(time.tm_wday == 0 ? 7 : time.tm_wday, run);
+    case 'D':
+        return lastDigits(time.tm_mday, run);
+    case 'E':
+        return lastDigits(time.tm_yday + 1L, run);
+    case 'H':
+        return lastDigits(time.tm_hour, run);
+    case 'I':
+        return lastDigits(time.tm_min, run);
+    case 'S':
+        return lastDigits(time.tm_sec, run);
+    case 'N': {
+        // Never cut: the number is there to make the name unique.
+        std::string digits = std::to_string(number);
+        if (digits.size() < run)
+            digits.insert(0, run - digits.size(), '0');
+        return digits;
+    }
+    }
+    return {};
+}
+} // namespace
+
+std::string formatDateMask(std::string_view mask, const std::tm& time, unsigned number) {
     std::string text;
     bool hoursSeen = false;
     std::size_t position = 0;
@@ -81,52 +124,8 @@ std::string formatDateMask(std::string_view mask, const std::tm& time, unsigned 
                std::toupper(static_cast<unsigned char>(mask[position + run])) == letter)
             ++run;
         position += run;
-        switch (letter) {
-        case 'Y':
-            text += lastDigits(time.tm_year + 1900L, run);
-            break;
-        case 'M':
-            if (hoursSeen)
-                text += lastDigits(time.tm_min, run);
-            else if (run == 3)
-                text += months[static_cast<std::size_t>(time.tm_mon) % 12];
-            else
-                text += lastDigits(time.tm_mon + 1L, run);
-            break;
-        case 'W': {
-            char week[4];
-            std::strftime(week, sizeof week, "%V", &time);
-            text += lastDigits(std::stol(week), run);
-            break;
-        }
-        case 'A':
-            text += lastDigits(time.tm_wday == 0 ? 7 : time.tm_wday, run);
-            break;
-        case 'D':
-            text += lastDigits(time.tm_mday, run);
-            break;
-        case 'E':
-            text += lastDigits(time.tm_yday + 1L, run);
-            break;
-        case 'H':
-            text += lastDigits(time.tm_hour, run);
-            hoursSeen = true;
-            break;
-        case 'I':
-            text += lastDigits(time.tm_min, run);
-            break;
-        case 'S':
-            text += lastDigits(time.tm_sec, run);
-            break;
-        case 'N': {
-            // Never cut: the number is there to make the name unique.
-            std::string digits = std::to_string(number);
-            if (digits.size() < run)
-                digits.insert(0, run - digits.size(), '0');
-            text += digits;
-            break;
-        }
-        }
+        text += dateField(letter, run, time, number, hoursSeen);
+        hoursSeen = hoursSeen || letter == 'H';
     }
     return text;
 }
