@@ -140,5 +140,16 @@ TEST_F(InputFiles, AHugeCommentKeepsItsFirst65535BytesWithoutReadingTheRest) {
     EXPECT_LT(ended.maxResidentKiB, 150 * 1024);
 }
 
+TEST_F(InputFiles, AnErrorLogOnAPipeNobodyReadsDoesNotHangTheRun) {
+    const std::string log = path("log");
+    ASSERT_EQ(::mkfifo(log.c_str(), 0600), 0);
+    const std::string file = write("src/a.txt", "a");
+    const Ended ended = run({"a", "-ilog" + log, path("x.zip"), file, path("missing")});
+    ASSERT_TRUE(ended.inTime);
+    EXPECT_EQ(ended.exitCode, 1);
+    EXPECT_NE(read(path("err.txt")).find("cannot write the error log"), std::string::npos);
+    EXPECT_EQ(listed(path("x.zip")), std::set<std::string>{file.substr(1)});
+}
+
 } // namespace
 } // namespace stowline::archiver::testing
