@@ -27,26 +27,27 @@ namespace stowline::archiver {
 namespace {
 
 std::vector<std::string> namesAndListLines(const std::vector<std::string>& names,
-                                           const std::vector<std::string>& lists) {
+                                           const std::vector<std::string>& lists,
+                                           StopRequest& stop) {
     std::vector<std::string> all = names;
     for (const std::string& list : lists)
-        for (std::string& line : readListFile(list))
+        for (std::string& line : readListFile(list, stop))
             all.push_back(std::move(line));
     return all;
 }
 
 MaskList diskMasks(const std::vector<std::string>& masks, const std::vector<std::string>& lists,
-                   const std::string& currentFolder) {
+                   const std::string& currentFolder, StopRequest& stop) {
     MaskList result;
-    for (const std::string& mask : namesAndListLines(masks, lists))
+    for (const std::string& mask : namesAndListLines(masks, lists, stop))
         result.add(PathMask::forDisk(mask, currentFolder));
     return result;
 }
 
-MaskList archiveMasks(const std::vector<std::string>& masks,
-                      const std::vector<std::string>& lists) {
+MaskList archiveMasks(const std::vector<std::string>& masks, const std::vector<std::string>& lists,
+                      StopRequest& stop) {
     MaskList result;
-    for (const std::string& mask : namesAndListLines(masks, lists))
+    for (const std::string& mask : namesAndListLines(masks, lists, stop))
         result.add(PathMask::forArchive(mask));
     return result;
 }
@@ -59,15 +60,18 @@ bool archiveNameMatches(const MaskList& masks, const std::string& name) {
     return masks.matches(path, lastPart(path), folder);
 }
 
-std::optional<std::string> readComment(const CommandLine& line, Reporter& reporter) {
+// The comment file's first 65535 bytes, all a ZIP archive can hold; the rest of a longer
+// file is not read.
+std::optional<std::string> readComment(const CommandLine& line, Reporter& reporter,
+                                       StopRequest& stop) {
     if (!line.commentFile)
         return std::nullopt;
-    std::string comment = readWholeFile(*line.commentFile, "comment file");
-    if (comment.size() > maxZipComment) {
+    bool longer = false;
+    std::string comment =
+        readBoundedFile(*line.commentFile, "comment file", maxZipComment, longer, stop);
+    if (longer)
         reporter.warning("the comment is longer than a ZIP archive allows; only its first 65535 "
                          "bytes are kept");
-        comment.resize(maxZipComment);
-    }
     return comment;
 }
 
@@ -350,14 +354,14 @@ void AddCommand::run() {
         throw ArchiverError(ExitCode::Create,
                             "cannot create the folder \"" + folder + "\": " + errorText(errno));
 
-    comment_ = readComment(line_, reporter_);
+    comment_ = readComment(line_, reporter_, stop_);
     const std::string current = currentFolder();
     SelectionOptions options;
-    options.names = namesAndListLines(line_.names, line_.nameLists);
+    options.names = namesAndListLines(line_.names, line_.nameLists, stop_);
     options.pathMode = line_.pathMode;
     options.recurse = line_.recurse;
-    options.exclude = diskMasks(line_.excludeMasks, line_.excludeLists, current);
-    options.filter = diskMasks(line_.filterMasks, line_.filterLists, current);
+    options.exclude = diskMasks(line_.excludeMasks, line_.excludeLists, current, stop_);
+    options.filter = diskMasks(line_.filterMasks, line_.filterLists, current, stop_);
     options.currentFolder = current;
     if (line_.olderThanSeconds)
         options.modifiedBefore = now_ - *line_.olderThanSeconds;
@@ -429,8 +433,8 @@ void deleteFromArchive(const CommandLine& line, Reporter& reporter, StopRequest&
     reporter.setArchive(archivePath);
     const PartedInput input(files);
     const ZipDirectory directory = readZipDirectory(input);
-    const MaskList masks = archiveMasks(line.names, line.nameLists);
-    const MaskList exclude = archiveMasks(line.excludeMasks, line.excludeLists);
+    const MaskList masks = archiveMasks(line.names, line.nameLists, stop);
+    const MaskList exclude = archiveMasks(line.excludeMasks, line.excludeLists, stop);
     std::optional<std::time_t> modifiedBefore;
     if (line.olderThanSeconds)
         modifiedBefore = std::time(nullptr) - *line.olderThanSeconds;
@@ -444,7 +448,7 @@ void deleteFromArchive(const CommandLine& line, Reporter& reporter, StopRequest&
                         (!modifiedBefore || entry.modified < *modifiedBefore);
         removed += remove[index] ? 1 : 0;
     }
-    std::optional<std::string> comment = readComment(line, reporter);
+    std::optional<std::string> comment = readComment(line, reporter, stop);
     if (removed == 0 && !comment) {
         reporter.info(archivePath + ": nothing to delete");
         return;
@@ -473,8 +477,8 @@ void testExistingArchive(const CommandLine& line, Reporter& reporter, StopReques
     reporter.setArchive(archivePath);
     const PartedInput input(files);
     readZipDirectory(input);
-    const MaskList masks = archiveMasks(line.names, line.nameLists);
-    const MaskList exclude = archiveMasks(line.excludeMasks, line.excludeLists);
+    const MaskList masks = archiveMasks(line.names, line.nameLists, stop);
+    const MaskList exclude = archiveMasks(line.excludeMasks, line.excludeLists, stop);
     const std::size_t tested = testArchive(
         input, line.password,
         [&](std::string_view name) {

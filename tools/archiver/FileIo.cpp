@@ -2,7 +2,9 @@
 
 #include "archiver/ExitCode.h"
 #include "archiver/NameMask.h"
+#include "archiver/StopRequest.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -104,28 +106,67 @@ void syncFolder(const std::string& path) {
         ::fsync(folder.get());
 }
 
-std::string readWholeFile(const std::string& path, std::string_view what) {
-    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+namespace {
+
+[[noreturn]] void refuseFile(std::string_view verb, std::string_view what, const std::string& path,
+                             const std::string& reason) {
+    throw ArchiverError(ExitCode::Open, "cannot " + std::string(verb) + " the " +
+                                            std::string(what) + " \"" + path + "\": " + reason);
+}
+
+} // namespace
+
+std::string readBoundedFile(const std::string& path, std::string_view what, std::size_t limit,
+                            bool& longer, StopRequest& stop) {
+    // Looking first keeps a device from being opened at all (opening one can have effects).
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0)
+        refuseFile("open", what, path, errorText(errno));
+    if (!S_ISREG(status.st_mode))
+        refuseFile("open", what, path, "not a regular file");
+    // The name can be swapped for a pipe between the look and the open: opening without
+    // blocking and looking again at what was opened closes that gap.
+    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!file.valid())
-        throw ArchiverError(ExitCode::Open, "cannot open the " + std::string(what) + " \"" + path +
-                                                "\": " + errorText(errno));
+        refuseFile("open", what, path, errorText(errno));
+    if (::fstat(file.get(), &status) != 0)
+        refuseFile("open", what, path, errorText(errno));
+    if (!S_ISREG(status.st_mode))
+        refuseFile("open", what, path, "not a regular file");
+    const int flags = ::fcntl(file.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(file.get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
+        refuseFile("open", what, path, errorText(errno));
+
+    // One byte past the limit tells whether there is more, without reading the rest.
+    const std::size_t wanted = limit + 1;
     std::string content;
+    content.reserve(std::min<std::size_t>(wanted, static_cast<std::size_t>(status.st_size) + 1));
     char buffer[65536];
-    for (;;) {
-        const ssize_t count = ::read(file.get(), buffer, sizeof buffer);
+    while (content.size() < wanted) {
+        stop.check();
+        const std::size_t chunk = std::min(sizeof buffer, wanted - content.size());
+        const ssize_t count = ::read(file.get(), buffer, chunk);
         if (count < 0 && errno == EINTR)
             continue;
         if (count < 0)
-            throw ArchiverError(ExitCode::Open, "cannot read the " + std::string(what) + " \"" +
-                                                    path + "\": " + errorText(errno));
+            refuseFile("read", what, path, errorText(errno));
         if (count == 0)
-            return content;
+            break;
         content.append(buffer, static_cast<std::size_t>(count));
     }
+    stop.check();
+    longer = content.size() > limit;
+    if (longer)
+        content.resize(limit);
+    return content;
 }
 
-std::vector<std::string> readListFile(const std::string& path) {
-    std::string content = readWholeFile(path, "list file");
+std::vector<std::string> readListFile(const std::string& path, StopRequest& stop) {
+    bool longer = false;
+    std::string content = readBoundedFile(path, "list file", maxListFileBytes, longer, stop);
+    if (longer)
+        refuseFile("read", "list file", path,
+                   "larger than " + std::to_string(maxListFileBytes >> 20) + " MiB");
     if (content.compare(0, 3, "\xEF\xBB\xBF") == 0)
         content.erase(0, 3);
     std::vector<std::string> lines;
@@ -137,8 +178,12 @@ std::vector<std::string> readListFile(const std::string& path) {
         std::size_t length = end - start;
         if (length > 0 && content[start + length - 1] == '\r')
             --length;
-        if (length > 0)
+        if (length > 0) {
+            if (lines.size() == maxListFileLines)
+                refuseFile("read", "list file", path,
+                           "more than " + std::to_string(maxListFileLines) + " lines");
             lines.push_back(content.substr(start, length));
+        }
         start = end + 1;
     }
     return lines;

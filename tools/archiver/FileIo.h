@@ -45,11 +45,24 @@ bool makeFolders(const std::string& path);
 // Flushes a folder's entries (after renames) to the disk.
 void syncFolder(const std::string& path);
 
-// The whole file; throws ArchiverError(Open) naming `what` when it cannot be read.
-std::string readWholeFile(const std::string& path, std::string_view what);
+class StopRequest;
+
+// Bounds for the list files (`@list`, `-x@list`, `-n@list`): generous for lists of tens
+// of thousands of names, small enough that a wrong or hostile file cannot exhaust memory.
+constexpr std::size_t maxListFileBytes = std::size_t{64} << 20;
+constexpr std::size_t maxListFileLines = 1'000'000;
+
+// Reads up to `limit` bytes of a regular file named on the command line; `longer` tells
+// whether the file holds more (which is then not read). Anything but a regular file
+// (a pipe, a device, a folder) is refused before it is opened, so nothing can block.
+// Throws ArchiverError(Open) naming `what` and the reason when the file cannot be used,
+// and StopRequested when a stop signal arrives while it is read.
+std::string readBoundedFile(const std::string& path, std::string_view what, std::size_t limit,
+                            bool& longer, StopRequest& stop);
 
 // The lines of a list file: CR LF or LF line ends, a UTF-8 byte order mark dropped, empty
-// lines skipped. Throws ArchiverError(Open) when it cannot be read.
-std::vector<std::string> readListFile(const std::string& path);
+// lines skipped. Throws ArchiverError(Open) when it cannot be read or exceeds the bounds
+// above.
+std::vector<std::string> readListFile(const std::string& path, StopRequest& stop);
 
 } // namespace stowline::archiver

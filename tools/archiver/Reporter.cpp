@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <ctime>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace stowline::archiver {
 
@@ -49,8 +51,15 @@ void Reporter::record(std::string_view message) {
     if (!errorLog_)
         return;
     // Appended line by line, CR LF like every text file of the program, so that the log
-    // can be read while runs keep adding to it.
-    if (std::FILE* log = std::fopen(errorLog_->c_str(), "ab")) {
+    // can be read while runs keep adding to it. Opened without blocking: a log named on a
+    // pipe that nobody reads must not hang the run, where stop signals are only looked at
+    // between steps.
+    const int fd = ::open(errorLog_->c_str(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+    std::FILE* log = fd >= 0 ? ::fdopen(fd, "ab") : nullptr;
+    if (fd >= 0 && log == nullptr)
+        ::close(fd);
+    if (log != nullptr) {
         std::fprintf(log, "%s %s: %.*s\r\n", timeStamp().c_str(), context.c_str(),
                      static_cast<int>(message.size()), message.data());
         std::fclose(log);
