@@ -2,6 +2,7 @@
 
 #include "core/EventLog.h"
 #include "core/MessageTable.h"
+#include "core/NameRules.h"
 #include "core/Options.h"
 #include "core/ProgramState.h"
 #include "core/TextFiles.h"
@@ -12,6 +13,7 @@
 #include <QSaveFile>
 #include <QSet>
 
+#include <algorithm>
 #include <array>
 
 namespace stowline::backup {
@@ -82,16 +84,16 @@ bool PresetList::anySideFileExists(const QString& name) const {
 }
 
 void PresetList::logError(QStringView messageKey) {
-    log_.WriteLog(messages_.text(messageKey) + QLatin1String(" [!]"));
+    log_.WriteError(messages_.text(messageKey));
 }
 
 bool PresetList::isValidPresetName(const QString& name) {
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
         return false;
-    for (const QChar c : name)
-        if (c.unicode() < 0x20 || QStringView(u"\\/:*?\"<>|").contains(c))
-            return false;
-    return true;
+    if (core::holdsControlCharacter(name))
+        return false;
+    return std::none_of(name.begin(), name.end(),
+                        [](QChar c) { return QStringView(u"\\/:*?\"<>|").contains(c); });
 }
 
 void PresetList::ScanPresets() {
@@ -108,6 +110,11 @@ void PresetList::ScanPresets() {
         if (!file.endsWith(kPresetSuffix) || file.size() == kPresetSuffix.size())
             continue;
         const QString name = file.chopped(kPresetSuffix.size());
+        if (core::holdsControlCharacter(name)) {
+            log_.WriteError(core::formatMessage(messages_.text(u"presetnamecontrolcharacter"),
+                                                {core::withoutControlCharacters(name)}));
+            continue;
+        }
         if (!present.contains(name + QLatin1String(".inc")) ||
             !present.contains(name + QLatin1String(".exc")))
             continue;

@@ -2,6 +2,7 @@
 
 #include "core/EventLog.h"
 #include "core/MessageTable.h"
+#include "core/NameRules.h"
 #include "core/ProgramState.h"
 #include "core/TextFiles.h"
 #include "scheduler/PresetCatalog.h"
@@ -173,6 +174,11 @@ bool Schedule::isPresetName(const QString& presname) const {
 }
 
 void Schedule::AddScheduleEntry(tschopt entry) {
+    if (core::holdsControlCharacter(entry.presname)) {
+        log_.WriteError(core::formatMessage(messages_.text(u"requestcontrolcharacter"),
+                                            {core::withoutControlCharacters(entry.presname)}));
+        return;
+    }
     if (entry.presname.startsWith(QLatin1Char('/'))) {
         if (!isScheduledCommand(entry.presname))
             return;

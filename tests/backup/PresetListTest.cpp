@@ -74,6 +74,15 @@ TEST_F(PresetListTest, ListsOnlyCompletePresets) {
     EXPECT_EQ(listed(), QStringList({".hidden", "Docs"}));
 }
 
+TEST_F(PresetListTest, PresetFilesWhoseNameHoldsAControlCharacterAreLeftOutWithAnError) {
+    makePreset("Docs");
+    makePreset("Two\nLines");
+    list.ScanPresets();
+    EXPECT_EQ(listed(), QStringList({"Docs"}));
+    EXPECT_TRUE(logEndsWith(
+        "A preset whose name holds a control character is left out of the list: Two?Lines [!]"));
+}
+
 TEST_F(PresetListTest, PictureIsTheOwnThenTheDefaultThenNone) {
     makePreset("Docs", {".pst", ".inc", ".exc", ".bmp"});
     makePreset("Mail");
@@ -220,6 +229,9 @@ TEST_F(PresetListTest, NameInUseOrInvalidIsRefusedAndNothingChanges) {
         {&PresetList::duplicatePresetAs, "Docs", cantDuplicate},
         {&PresetList::duplicatePresetAs, "Notes", cantDuplicate},
         {&PresetList::duplicatePresetAs, "a:b", cantDuplicate},
+        {&PresetList::duplicatePresetAs, "line\nbreak", cantDuplicate},
+        {&PresetList::renamePresetAs, "tab\there", cantRename},
+        {&PresetList::renamePresetAs, "next\xc2\x85line", cantRename}, // U+0085
     };
     for (const auto& c : cases) {
         EXPECT_FALSE((list.*c.operation)("Docs", c.newName)) << c.newName;

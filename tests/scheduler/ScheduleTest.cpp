@@ -180,6 +180,18 @@ TEST_F(ScheduleTest, AddAcceptsPresetsAndKnownCommandsOnly) {
         {QStringLiteral("/EXIT now"),
          {QStringLiteral("SCHEDULER - Unknown command - /EXIT now. [!]")},
          false},
+        // A control character would split the entry's line in swl.sch and forge log lines.
+        {QStringLiteral("Docs\r\nSWL halts."),
+         {QStringLiteral("SCHEDULER - A request holding a control character is refused: "
+                         "Docs??SWL halts. [!]")},
+         false},
+        {QStringLiteral("/EXECASYNC(a\rb)"),
+         {QStringLiteral("SCHEDULER - A request holding a control character is refused: "
+                         "/EXECASYNC(a?b) [!]")},
+         false},
+        {QStringLiteral("Do\u2028cs"),
+         {QStringLiteral("SCHEDULER - A request holding a control character is refused: Do?cs [!]")},
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.request.toStdString());

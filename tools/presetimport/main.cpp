@@ -7,8 +7,10 @@
 
 #include "backup/PresetFields.h"
 #include "backup/PresetFiles.h"
+#include "backup/PresetList.h"
 #include "core/Clock.h"
 #include "core/MessageTable.h"
+#include "core/NameRules.h"
 #include "core/ProgramState.h"
 #include "platform/HeadlessPrompts.h"
 
@@ -60,6 +62,11 @@ int main(int argc, char* argv[]) {
             std::fprintf(stderr, "swlpreset: unknown key %s\n", qPrintable(key));
             return 2;
         }
+    }
+    if (!backup::PresetList::isValidPresetName(arguments[1])) {
+        std::fprintf(stderr, "swlpreset: %s is not a valid preset name\n",
+                     qPrintable(core::withoutControlCharacters(arguments[1])));
+        return 2;
     }
     const core::MessageTable messages;
     const core::SystemClock clock;
