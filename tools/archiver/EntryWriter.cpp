@@ -111,15 +111,21 @@ EntryWriter::EntryWriter(PatchableSink& out, int level, const std::optional<std:
 }
 
 EntryWriter::~EntryWriter() {
-    // An unfinished stream is abandoned: nothing more may be written to the sink.
-    if (!finished_)
-        archive_write_fail(archive_);
+    // An unfinished stream is abandoned: nothing more may be written to the sink. It is
+    // closed all the same, its output dropped, because libarchive releases an open entry's
+    // compressor and its own output buffer only when closing and would leak them otherwise.
+    if (!finished_) {
+        abandoned_ = true;
+        archive_write_close(archive_);
+    }
     archive_write_free(archive_);
     archive_entry_free(entry_);
 }
 
 long EntryWriter::writeCallback(archive* handle, void* self, const void* data, std::size_t size) {
     auto* writer = static_cast<EntryWriter*>(self);
+    if (writer->abandoned_)
+        return static_cast<long>(size);
     try {
         writer->receive(static_cast<const char*>(data), size);
         return static_cast<long>(size);

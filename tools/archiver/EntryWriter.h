@@ -69,6 +69,7 @@ private:
     std::exception_ptr sinkError_;
     std::vector<char> buffer_;
     bool finished_ = false;
+    bool abandoned_ = false; // output is dropped, not written to the sink
 
     Phase phase_ = Phase::BetweenEntries;
     std::string pending_;                // received and not yet passed on (always the last bytes)
