@@ -288,7 +288,6 @@ void Schedule::mergeOthersChanges(const QList<tschdata>& onDisk) {
 
 void Schedule::SaveLastRuns() {
     const QString path = lastRunsFilePath();
-    const platform::AdvisoryLock lock(path);
     const QStringList names = presets_.presetNames();
     if (names.isEmpty()) {
         QFile::remove(path);
@@ -308,7 +307,6 @@ void Schedule::SaveLastRuns() {
 void Schedule::LoadLastRuns() {
     const QStringList names = presets_.presetNames();
     const QString path = lastRunsFilePath();
-    const platform::AdvisoryLock lock(path);
     if (names.isEmpty() || !QFile::exists(path))
         return;
     const std::optional<QStringList> lines = core::readTextLines(path);
