@@ -5,7 +5,6 @@
 #include "core/NameRules.h"
 #include "core/ProgramState.h"
 #include "core/TextFiles.h"
-#include "platform/linux/AdvisoryLock.h"
 #include "scheduler/PresetCatalog.h"
 
 #include <QFile>
@@ -214,14 +213,11 @@ void Schedule::RefreshSchedule() {
 
 void Schedule::SaveSchedule() {
     const QString path = scheduleFilePath();
-    const platform::AdvisoryLock lock(path);
-    mergeOthersChanges(readEntries(path, false));
     if (entries_.isEmpty()) {
         QFile file(path);
         if (file.exists() && !file.remove())
             logError(messages_.text(u"schedulerword") + QStringLiteral("Cannot delete ") + path +
                      QStringLiteral(": ") + file.errorString());
-        loaded_.clear();
         return;
     }
     QStringList lines;
@@ -232,58 +228,30 @@ void Schedule::SaveSchedule() {
     if (!core::writeTextLinesAtomically(path, lines, &reason))
         logError(messages_.text(u"schedulerword") + QStringLiteral("Cannot save ") + path +
                  QStringLiteral(": ") + reason);
-    else
-        loaded_ = entries_;
 }
 
 void Schedule::LoadSchedule() {
+    entries_.clear();
     const QString path = scheduleFilePath();
-    const platform::AdvisoryLock lock(path);
-    entries_ = readEntries(path, true);
-    loaded_ = entries_;
-}
-
-QList<tschdata> Schedule::readEntries(const QString& path, bool reportProblems) {
-    QList<tschdata> entries;
     if (!QFile::exists(path))
-        return entries;
+        return;
     const std::optional<QStringList> lines = core::readTextLines(path);
     if (!lines) {
-        if (reportProblems)
-            logError(messages_.text(u"schedulerword") + QStringLiteral("Cannot read ") + path);
-        return entries;
+        logError(messages_.text(u"schedulerword") + QStringLiteral("Cannot read ") + path);
+        return;
     }
     for (const QString& line : *lines) {
         if (line.isEmpty())
             continue;
         const std::optional<tschopt> entry = ParseScheduleEntry(ParseScheduleLine(line));
         if (!entry) {
-            if (reportProblems)
-                logError(messages_.text(u"schedulerword") +
-                         QStringLiteral("Unreadable entry dropped from the schedule: ") + line);
+            logError(messages_.text(u"schedulerword") +
+                     QStringLiteral("Unreadable entry dropped from the schedule: ") + line);
             continue;
         }
         // Stored in the form this program writes, so the order by date text holds.
-        entries << FormatScheduleEntry(*entry);
+        insert(*entry);
     }
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const tschdata& a, const tschdata& b) { return a.date < b.date; });
-    return entries;
-}
-
-void Schedule::mergeOthersChanges(const QList<tschdata>& onDisk) {
-    // A three-way merge with the file as it was last loaded or saved: what another
-    // instance added since is kept, what another instance removed (an entry it ran, or
-    // moved on) stays removed, and this instance's own changes stand.
-    QList<tschdata> removedByOthers = loaded_;
-    QList<tschdata> addedByOthers;
-    for (const tschdata& stored : onDisk)
-        if (!removedByOthers.removeOne(stored))
-            addedByOthers << stored;
-    for (const tschdata& stored : std::as_const(removedByOthers))
-        entries_.removeOne(stored);
-    for (const tschdata& stored : std::as_const(addedByOthers))
-        insertStored(stored);
 }
 
 void Schedule::SaveLastRuns() {

@@ -77,9 +77,6 @@ class Schedule final {
 
   private:
     void insertStored(const tschdata& stored);
-    // The entries of swl.sch in date order; unreadable lines are left out.
-    QList<tschdata> readEntries(const QString& path, bool reportProblems);
-    void mergeOthersChanges(const QList<tschdata>& onDisk);
     bool isScheduledCommand(const QString& presname);
     bool isPresetName(const QString& presname) const;
     void logError(const QString& message);
@@ -91,9 +88,6 @@ class Schedule final {
     QList<tschdata> entries_;
     QDateTime nextDue_;
     std::function<void(const tschdata&)> additionObserver_;
-    // swl.sch as this instance last loaded or saved it: the base of the merge with what
-    // other instances wrote in the meantime.
-    QList<tschdata> loaded_;
 };
 
 } // namespace stowline::scheduler

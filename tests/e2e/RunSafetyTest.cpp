@@ -15,8 +15,6 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <memory>
-#include <vector>
 
 using namespace stowline;
 using namespace stowline::e2e;
@@ -125,32 +123,6 @@ TEST(RunSafety, ArchiverEndsWithAKilledProgramAndTheNextStartReportsTheRunFolder
     // Reported once: the start after that is quiet about it.
     ASSERT_TRUE(sandbox.settle());
     EXPECT_EQ(sandbox.logMessages().filter(QStringLiteral("An earlier run ended")).size(), 1);
-}
-
-TEST(RunSafety, TenSimultaneousHandOversAllRun) {
-    BackupSandbox sandbox;
-    ASSERT_TRUE(sandbox.settle());
-    constexpr int kInstances = 10;
-    for (int i = 0; i < kInstances; ++i)
-        sandbox.addPreset(QStringLiteral("P%1").arg(i), sandbox.source());
-    QProcess first;
-    sandbox.start(first, {"/hide"});
-    ASSERT_TRUE(sandbox.waitForLogLine(QStringLiteral("SWL is ready now.")));
-
-    std::vector<std::unique_ptr<QProcess>> seconds;
-    for (int i = 0; i < kInstances; ++i) {
-        seconds.push_back(std::make_unique<QProcess>());
-        sandbox.start(*seconds.back(), {QStringLiteral("P%1").arg(i)});
-    }
-    for (const auto& second : seconds)
-        EXPECT_TRUE(second->waitForFinished(30000));
-
-    // Every request handed over is carried out: none is lost between the instances.
-    for (int i = 0; i < kInstances; ++i)
-        EXPECT_TRUE(sandbox.waitForLogLine(QStringLiteral("P%1: Done.").arg(i), 30000))
-            << "P" << i;
-    ::kill(static_cast<pid_t>(first.processId()), SIGTERM);
-    ASSERT_TRUE(first.waitForFinished(15000));
 }
 
 TEST(RunSafety, NamesWithALineBreakNeitherSplitTheScheduleNorForgeLogLines) {
