@@ -2,8 +2,6 @@
 
 #include "backup/RunState.h"
 
-#include <QCoreApplication>
-#include <QThread>
 #include <QTimer>
 
 namespace stowline::net {
@@ -37,17 +35,6 @@ void restartOperationTimer(backup::RunState& run, int minutes, std::chrono::mill
 void stopOperationTimer(backup::RunState& run) {
     if (run.Optimer)
         run.Optimer->stop();
-}
-
-void waitWhile(const std::function<bool()>& waiting, bool busyPolling,
-                          std::chrono::milliseconds wakeUp) {
-    QTimer wakeUpTimer;
-    wakeUpTimer.start(wakeUp);
-    while (waiting()) {
-        if (!busyPolling)
-            QThread::msleep(1);
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
 }
 
 } // namespace stowline::net

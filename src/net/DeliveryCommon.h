@@ -5,7 +5,6 @@
 #include <QString>
 
 #include <chrono>
-#include <functional>
 
 namespace stowline::backup {
 struct RunState;
@@ -32,11 +31,5 @@ protocols::SmtpTlsMode smtpTlsMode(int sss);
 // is 0.
 void restartOperationTimer(backup::RunState& run, int minutes, std::chrono::milliseconds minute);
 void stopOperationTimer(backup::RunState& run);
-
-// Processes events until `waiting` turns false. Each turn gives up the processor for
-// 1 ms unless `busyPolling` (the option cms); a wake-up timer bounds every wait for an
-// event, so the condition is looked at again at least every `wakeUp`.
-void waitWhile(const std::function<bool()>& waiting, bool busyPolling,
-                          std::chrono::milliseconds wakeUp);
 
 } // namespace stowline::net

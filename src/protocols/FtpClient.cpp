@@ -1,7 +1,7 @@
 #include "protocols/FtpClient.h"
 
+#include "core/EventWait.h"
 #include "protocols/CurlDriver.h"
-#include "protocols/SyncWait.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -182,9 +182,9 @@ bool FtpClient::waitFor(const std::shared_ptr<RequestQueue::Ticket>& ticket) {
     const auto reported = [&ticket] { return ticket->reported; };
     const auto timeout = std::chrono::seconds(limits_.timeoutSeconds > 0 ? limits_.timeoutSeconds
                                                                           : 15);
-    if (!waitProcessingEvents(reported, timeout)) {
+    if (!core::waitUntil(reported, timeout)) {
         stopAll(Outcome::timedOut());
-        waitProcessingEvents(reported, std::chrono::seconds(1));
+        core::waitUntil(reported, std::chrono::seconds(1));
     }
     return ticket->reported && ticket->outcome.ok();
 }

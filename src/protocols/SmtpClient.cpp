@@ -1,7 +1,7 @@
 #include "protocols/SmtpClient.h"
 
+#include "core/EventWait.h"
 #include "protocols/CurlDriver.h"
-#include "protocols/SyncWait.h"
 
 #include <QHostInfo>
 #include <QUrl>
@@ -151,11 +151,10 @@ SmtpClient::TicketPtr SmtpClient::request(SmtpRequest request) {
 
 bool SmtpClient::waitFor(const TicketPtr& ticket) {
     const auto reported = [&ticket] { return ticket->reported; };
-    if (!waitProcessingEvents(reported, std::chrono::seconds(limits_.timeoutSeconds > 0
-                                                                 ? limits_.timeoutSeconds
-                                                                 : 30))) {
+    if (!core::waitUntil(reported, std::chrono::seconds(
+                                       limits_.timeoutSeconds > 0 ? limits_.timeoutSeconds : 30))) {
         stopAll(Outcome::timedOut());
-        waitProcessingEvents(reported, std::chrono::seconds(1));
+        core::waitUntil(reported, std::chrono::seconds(1));
     }
     return ticket->reported && ticket->outcome.ok();
 }
