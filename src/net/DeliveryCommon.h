@@ -12,9 +12,6 @@ struct RunState;
 
 namespace stowline::net {
 
-// Appended to a log message that reports an error.
-inline constexpr QLatin1StringView kErrorMark{" [!]"};
-
 struct HostAndPort {
     QString host;
     QString port;

@@ -43,8 +43,9 @@ QString socketErrorOf(const QString& message) {
 
 FtpDelivery::FtpDelivery(DeliveryServices services, DeliverySettings settings,
                          ScheduleRetry scheduleRetry, QObject* parent)
-    : QObject(parent), services_(services), settings_(settings),
-      scheduleRetry_(std::move(scheduleRetry)), sftp(services.driver), http_(services.driver),
+    : RetryingDelivery(services, settings, std::move(scheduleRetry), &backup::RunState::FtpBusy,
+                       {u"ftptryingagain", u"ftpcancelnomoreretr", u"ftpcancelnoreit"}, parent),
+      sftp(services.driver), http_(services.driver),
       cleaner_(services.folders.presets, services.clock) {
     sftp.setTimeoutSeconds(settings_.ftpReplySeconds);
     if (!settings_.trustedCertificate.isEmpty())
@@ -58,14 +59,10 @@ FtpDelivery::FtpDelivery(DeliveryServices services, DeliverySettings settings,
     connect(&ftpretrytimer, &QTimer::timeout, this, &FtpDelivery::ftpretrytimerTimer);
 }
 
-QString FtpDelivery::text(QStringView key) const { return services_.messages.text(key); }
-
-void FtpDelivery::presetLog(const QString& message) { services_.log.WritePresetLog(message); }
-
 void FtpDelivery::start(backup::RunState& run) {
     run_ = &run;
     if (run.RunFileList.isEmpty()) {
-        presetLog(text(u"ftpnofiles") + kErrorMark);
+        presetError(text(u"ftpnofiles"));
         return;
     }
     run.FtpBusy = true;
@@ -78,7 +75,7 @@ void FtpDelivery::start(backup::RunState& run) {
     if (hostText.startsWith(QLatin1String("http://"))) {
         const std::optional<QString> resolved = ResolveFtpHost(http_, hostText);
         if (!resolved) {
-            presetLog(text(u"couldntgetftphost") + kErrorMark);
+            presetError(text(u"couldntgetftphost"));
             run.FtpBusy = false;
             return;
         }
@@ -95,67 +92,40 @@ void FtpDelivery::start(backup::RunState& run) {
     sftp.setTlsMode(tlsMode(preset.fss));
 
     restartOperationTimer(run, services_.options.tft, settings_.minute);
-    CurrentFileIndex = 0;
-    RetriesUsed = 0;
-    SentNames.clear();
+    beginAttempts();
     uploadsRecorded_ = false;
     LastProgressTime.invalidate();
-    pendingQuit_ = QuitKind::None;
-    resumeWhenQuitDone_ = false;
-    active_ = true;
     presetLog(text(u"ftpconnectingto") + hostText + QLatin1Char('.'));
     FtpQuitSent = false;
     sftp.connectAsync();
 }
 
-void FtpDelivery::resumeAfterPause() {
-    if (!active_)
-        return;
-    if (pendingQuit_ == QuitKind::Failure) {
-        // The connection of the failed attempt is still being closed; a new one would be
-        // refused while it is.
-        resumeWhenQuitDone_ = true;
-        return;
-    }
+void FtpDelivery::connectAgain() {
     presetLog(text(u"ftpconnectingto") + host_ + QLatin1Char('.'));
     FtpQuitSent = false;
     sftp.openAsync();
 }
 
+bool FtpDelivery::clientConnected() const { return sftp.isConnected(); }
+
+void FtpDelivery::sendQuit() { sftp.quitAsync(); }
+
 void FtpDelivery::abortClient() { sftp.abort(); }
 
 void FtpDelivery::endAborted() {
     ftpretrytimer.stop();
-    if (!active_)
-        return;
-    cleaner_.keepUnsettled();
-    recordUploads();
-    pendingQuit_ = QuitKind::None;
-    resumeWhenQuitDone_ = false;
-    endDelivery();
+    RetryingDelivery::endAborted();
 }
 
-void FtpDelivery::endDelivery() {
-    active_ = false;
-    if (run_)
-        run_->FtpBusy = false;
+void FtpDelivery::deliveryAborted() {
+    cleaner_.keepUnsettled();
+    recordUploads();
 }
 
 void FtpDelivery::sftpRequestDone(FtpRequest request, int errorCode) {
-    if (!active_)
+    if (!takesCompletion(request == FtpRequest::Quit))
         return;
-    if (services_.flags.AbortRequested) {
-        sftp.abort();
-        return;
-    }
     const QString message = sftp.errorMessage();
-    if (request == FtpRequest::Quit && pendingQuit_ == QuitKind::Failure) {
-        // This QUIT only closes the connection of a failure that is already handled:
-        // whatever it answers is no further failure.
-        pendingQuit_ = QuitKind::None;
-        quitDone();
-        return;
-    }
     if (errorCode != 0 && socketErrorOf(message) == QLatin1String("10053") && FtpQuitSent) {
         LastFtpError = message;
         presetLog(text(u"ftpctrlconnclosed"));
@@ -167,7 +137,7 @@ void FtpDelivery::sftpRequestDone(FtpRequest request, int errorCode) {
         return;
     } else if (errorCode != 0 && errorCode != kReplyFileUnavailable) {
         LastFtpError = message;
-        presetLog(text(u"ftperror") + message + kErrorMark);
+        presetError(text(u"ftperror") + message);
         failurePath(errorCode);
         return;
     }
@@ -201,7 +171,7 @@ void FtpDelivery::sftpRequestDone(FtpRequest request, int errorCode) {
         quitDone();
         break;
     default:
-        presetLog(text(u"ftpunknownreq") + QString::number(static_cast<int>(request)) + kErrorMark);
+        presetError(text(u"ftpunknownreq") + QString::number(static_cast<int>(request)));
         break;
     }
 }
@@ -232,7 +202,7 @@ void FtpDelivery::runCleaner() {
     const backup::tarcopt& preset = run_->preset;
     const int count = preset.fcm == 0 ? preset.fcv : 0;
     const int days = preset.fcm == 0 ? 0 : preset.fcv;
-    cleaner_.select(run_->CurrentPresetName, count, days, SentNames);
+    cleaner_.select(run_->CurrentPresetName, count, days, sentNames_);
 }
 
 void FtpDelivery::DeleteNextOldUpload() {
@@ -248,7 +218,7 @@ void FtpDelivery::deleDone(int errorCode) {
     const QString name = cleaner_.first();
     // 550: the file is not there (any more); the cleaner goes on with the next name.
     if (errorCode != 0)
-        presetLog(text(u"ftpcleanercannotdelete") + name + QLatin1Char('.') + kErrorMark);
+        presetError(text(u"ftpcleanercannotdelete") + name + QLatin1Char('.'));
     else
         presetLog(text(u"ftpcleanerdeleted") + name + QLatin1Char('.'));
     cleaner_.firstSettled();
@@ -265,8 +235,8 @@ void FtpDelivery::deleDone(int errorCode) {
 
 void FtpDelivery::uploadCurrentOrFinish() {
     // A retry after the last upload (a failed cleaner DELE) finds nothing left to send.
-    if (CurrentFileIndex < run_->RunFileList.size())
-        startUpload(run_->RunFileList.at(CurrentFileIndex));
+    if (currentFile_ < run_->RunFileList.size())
+        startUpload(run_->RunFileList.at(currentFile_));
     else
         allUploaded();
 }
@@ -304,7 +274,7 @@ void FtpDelivery::ftpretrytimerTimer() {
     ftpretrytimer.stop();
     if (!sftp.isConnected())
         return;
-    presetLog(QStringLiteral("FTP Server is hanging, aborting the transfer [!]"));
+    presetError(QStringLiteral("FTP Server is hanging, aborting the transfer"));
     // The pending upload now ends with an error and takes the failure path.
     sftp.abort();
 }
@@ -316,17 +286,16 @@ void FtpDelivery::putDone(int errorCode) {
     LastUploadOk = reply == 226 || reply == 250;
     const QString name = sftp.remoteFileName();
     if (errorCode != 0 || !LastUploadOk) {
-        presetLog(text(u"ftpcantupload") + QStringLiteral(" \"") + name + QStringLiteral("\".") +
-                  kErrorMark);
+        presetError(text(u"ftpcantupload") + QStringLiteral(" \"") + name + QStringLiteral("\"."));
         failurePath(errorCode);
         return;
     }
     presetLog(text(u"ftpuploaded") + QStringLiteral(" \"") + name + QStringLiteral("\"."));
-    SentNames << name;
+    sentNames_ << name;
     run_->deliveredFiles.insert(name);
     histories(services_).recordDelivery(run_->CurrentPresetName, backup::DeliveryKind::Ftp,
                                         historyLocation(name));
-    ++CurrentFileIndex;
+    ++currentFile_;
     uploadCurrentOrFinish();
 }
 
@@ -341,70 +310,41 @@ QString FtpDelivery::historyLocation(const QString& name) const {
 void FtpDelivery::finishConnection() {
     recordUploads();
     FtpQuitSent = true;
-    pendingQuit_ = QuitKind::Final;
-    sftp.quitAsync();
+    sendFinalQuit();
     ftpretrytimer.stop();
 }
 
 void FtpDelivery::recordUploads() {
     // Also the uploads of a delivery that ends half-way: the cleaner must find them.
-    if (uploadsRecorded_ || SentNames.isEmpty())
+    if (uploadsRecorded_ || sentNames_.isEmpty())
         return;
-    histories(services_).recordForCleaner(run_->CurrentPresetName, SentNames,
+    histories(services_).recordForCleaner(run_->CurrentPresetName, sentNames_,
                                           backup::CleanerHistory::Ftp);
     uploadsRecorded_ = true;
 }
 
-void FtpDelivery::quitDone() {
-    pendingQuit_ = QuitKind::None;
+void FtpDelivery::logDisconnected() {
     if (LastUploadOk)
         presetLog(text(u"ftpdisconnected"));
     else
-        presetLog(text(u"ftpdisconnectedwitherror") + LastFtpError + kErrorMark);
-    if (resumeWhenQuitDone_) {
-        resumeWhenQuitDone_ = false;
-        resumeAfterPause();
-        return;
-    }
-    if (!run_->RetryWaiting)
-        endDelivery();
+        presetError(text(u"ftpdisconnectedwitherror") + LastFtpError);
 }
 
 void FtpDelivery::finalQuitFailed(const QString& message) {
     // Every file is on the server and recorded: the delivery is complete, whatever the
     // goodbye went like.
-    pendingQuit_ = QuitKind::None;
     LastFtpError = message;
-    presetLog(text(u"ftpdisconnectedwitherror") + message + kErrorMark);
-    endDelivery();
+    presetError(text(u"ftpdisconnectedwitherror") + message);
+    endAfterFailedFinalQuit();
 }
 
 void FtpDelivery::failurePath(int errorCode) {
     ftpretrytimer.stop();
     cleaner_.keepUnsettled();
-    if (sftp.isConnected()) {
-        pendingQuit_ = QuitKind::Failure;
-        sftp.quitAsync();
-    }
-    const core::topt& options = services_.options;
-    if (options.fre) {
-        if (RetriesUsed < options.fti && errorCode != kReplyNotLoggedIn) {
-            ++RetriesUsed;
-            presetLog(core::formatMessage(text(u"ftptryingagain"), {QString::number(options.fin)}) +
-                      QStringLiteral(" (%1/%2).").arg(RetriesUsed).arg(options.fti));
-            scheduleRetry_(options.fin * 1000);
-            return;
-        }
-        presetLog(text(u"ftpcancelnomoreretr") + kErrorMark);
-    } else {
-        presetLog(text(u"ftpcancelnoreit") + kErrorMark);
-    }
-    recordUploads();
-    stopOperationTimer(*run_);
-    // With a QUIT under way the delivery ends when it is answered, so that its line
-    // comes before the run goes on.
-    if (pendingQuit_ == QuitKind::None)
-        endDelivery();
+    // A refused log-in stays refused.
+    failed(errorCode != kReplyNotLoggedIn);
 }
+
+void FtpDelivery::deliveryGivenUp() { recordUploads(); }
 
 } // namespace stowline::net

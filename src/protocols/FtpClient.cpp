@@ -59,7 +59,7 @@ QString normalizedFolder(QString folder) {
 } // namespace
 
 FtpClient::FtpClient(CurlDriver& driver, QObject* parent)
-    : QObject(parent), driver_(driver),
+    : QObject(parent), ConnectionSettings(QStringLiteral("ftp"), TransferLimits{}), driver_(driver),
       queue_(this, [this](int request, const Outcome& outcome) { report(request, outcome); }) {
     session_.tracker().stepBegan = [this](const ReplyTracker::Step& step) {
         queue_.commandSent(step.verb);
@@ -180,8 +180,7 @@ std::shared_ptr<RequestQueue::Ticket> FtpClient::request(FtpRequest request) {
 
 bool FtpClient::waitFor(const std::shared_ptr<RequestQueue::Ticket>& ticket) {
     const auto reported = [&ticket] { return ticket->reported; };
-    const auto timeout = std::chrono::seconds(limits_.timeoutSeconds > 0 ? limits_.timeoutSeconds
-                                                                          : 15);
+    const auto timeout = std::chrono::seconds(timeoutSeconds());
     if (!core::waitUntil(reported, timeout)) {
         stopAll(Outcome::timedOut());
         core::waitUntil(reported, std::chrono::seconds(1));
@@ -269,9 +268,7 @@ void FtpClient::setConnectionOptions() {
     curl_easy_setopt(easy, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_SINGLECWD));
     if (!passive_)
         curl_easy_setopt(easy, CURLOPT_FTPPORT, "-");
-    curl_easy_setopt(easy, CURLOPT_ACCEPTTIMEOUT_MS,
-                     static_cast<long>(limits_.timeoutSeconds > 0 ? limits_.timeoutSeconds : 15) *
-                         1000L);
+    curl_easy_setopt(easy, CURLOPT_ACCEPTTIMEOUT_MS, static_cast<long>(timeoutSeconds()) * 1000L);
     curl_easy_setopt(easy, CURLOPT_TRANSFERTEXT, imageMode_ ? 0L : 1L);
 }
 
