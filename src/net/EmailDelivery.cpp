@@ -16,12 +16,12 @@ EmailDelivery::EmailDelivery(DeliveryServices services, DeliverySettings setting
                              ScheduleRetry scheduleRetry, QObject* parent)
     : RetryingDelivery(services, settings, std::move(scheduleRetry), &backup::RunState::SmtpBusy,
                        {u"smtptryingagain", u"smtpcancelnomoreretr", u"smtpcancelnoreit"}, parent),
-      sSmtp(services.driver) {
-    sSmtp.setTimeoutSeconds(settings_.smtpReplySeconds);
+      client_(services.driver) {
+    client_.setTimeoutSeconds(settings_.smtpReplySeconds);
     if (!settings_.trustedCertificate.isEmpty())
-        sSmtp.setTrustedCertificate(settings_.trustedCertificate);
-    connect(&sSmtp, &protocols::SmtpClient::requestDone, this, &EmailDelivery::sSmtpRequestDone);
-    connect(&sSmtp, &protocols::SmtpClient::display, this, &EmailDelivery::sSmtpDisplay);
+        client_.setTrustedCertificate(settings_.trustedCertificate);
+    connect(&client_, &protocols::SmtpClient::requestDone, this, &EmailDelivery::clientRequestDone);
+    connect(&client_, &protocols::SmtpClient::display, this, &EmailDelivery::clientDisplay);
 }
 
 void EmailDelivery::start(backup::RunState& run) {
@@ -37,49 +37,49 @@ void EmailDelivery::start(backup::RunState& run) {
     }
     run.SmtpBusy = true;
     const backup::tarcopt& preset = run.preset;
-    sSmtp.setAttachments({});
-    sSmtp.setTextLines({});
-    sSmtp.setRecipients({preset.sto});
-    sSmtp.setSender(preset.sfr);
-    sSmtp.setHeaderFrom(preset.sfr);
-    sSmtp.setHeaderTo(preset.sto);
+    client_.setAttachments({});
+    client_.setTextLines({});
+    client_.setRecipients({preset.sto});
+    client_.setSender(preset.sfr);
+    client_.setHeaderFrom(preset.sfr);
+    client_.setHeaderTo(preset.sto);
     const HostAndPort address = splitHostPort(preset.sse, QStringLiteral("25"));
     host_ = address.host;
-    sSmtp.setHost(address.host);
-    sSmtp.setPort(address.port);
+    client_.setHost(address.host);
+    client_.setPort(address.port);
     authenticate_ = !preset.sus.isEmpty();
-    sSmtp.setUserName(authenticate_ ? preset.sus : QString());
-    sSmtp.setPassword(authenticate_ ? preset.spa : QString());
-    sSmtp.setAuth(authenticate_ ? protocols::SmtpAuth::Automatic : protocols::SmtpAuth::None);
-    sSmtp.setTlsMode(smtpTlsMode(preset.sss));
+    client_.setUserName(authenticate_ ? preset.sus : QString());
+    client_.setPassword(authenticate_ ? preset.spa : QString());
+    client_.setAuth(authenticate_ ? protocols::SmtpAuth::Automatic : protocols::SmtpAuth::None);
+    client_.setTlsMode(smtpTlsMode(preset.sss));
 
     restartOperationTimer(run, services_.options.tsm, settings_.minute);
     presetLog(text(u"smtpconnectingto") + preset.sse + QLatin1Char('.'));
     beginAttempts();
-    sSmtp.openAsync();
+    client_.openAsync();
 }
 
 void EmailDelivery::connectAgain() {
     presetLog(text(u"smtpconnectingto") + host_ + QLatin1Char('.'));
-    sSmtp.connectAsync();
+    client_.connectAsync();
 }
 
-bool EmailDelivery::clientConnected() const { return sSmtp.isConnected(); }
+bool EmailDelivery::clientConnected() const { return client_.isConnected(); }
 
-void EmailDelivery::sendQuit() { sSmtp.quitAsync(); }
+void EmailDelivery::sendQuit() { client_.quitAsync(); }
 
-void EmailDelivery::abortClient() { sSmtp.abort(); }
+void EmailDelivery::abortClient() { client_.abort(); }
 
-void EmailDelivery::sSmtpDisplay(const QString&) {
+void EmailDelivery::clientDisplay(const QString&) {
     if (services_.flags.AbortRequested)
-        sSmtp.abort();
+        client_.abort();
 }
 
-void EmailDelivery::sSmtpRequestDone(SmtpRequest request, int errorCode) {
+void EmailDelivery::clientRequestDone(SmtpRequest request, int errorCode) {
     if (!takesCompletion(request == SmtpRequest::Quit))
         return;
     if (errorCode != 0) {
-        presetError(text(u"smtperror") + sSmtp.errorMessage());
+        presetError(text(u"smtperror") + client_.errorMessage());
         if (request == SmtpRequest::Quit && finalQuitPending()) {
             // Every message was accepted and recorded: the delivery is complete,
             // whatever the goodbye went like.
@@ -94,12 +94,12 @@ void EmailDelivery::sSmtpRequestDone(SmtpRequest request, int errorCode) {
     switch (request) {
     case SmtpRequest::Connect:
         if (authenticate_)
-            sSmtp.ehloAsync();
+            client_.ehloAsync();
         else
-            sSmtp.heloAsync();
+            client_.heloAsync();
         break;
     case SmtpRequest::Ehlo:
-        sSmtp.authAsync();
+        client_.authAsync();
         break;
     case SmtpRequest::Helo:
     case SmtpRequest::Auth:
@@ -107,7 +107,7 @@ void EmailDelivery::sSmtpRequestDone(SmtpRequest request, int errorCode) {
         sendNextOrLogOff();
         break;
     case SmtpRequest::MailFrom:
-        sSmtp.rcptToAsync();
+        client_.rcptToAsync();
         break;
     case SmtpRequest::RcptTo:
         sendCurrentFile();
@@ -124,7 +124,7 @@ void EmailDelivery::sSmtpRequestDone(SmtpRequest request, int errorCode) {
 void EmailDelivery::sendNextOrLogOff() {
     // A retry after the last message finds nothing left to send and logs off.
     if (currentFile_ < run_->RunFileList.size()) {
-        sSmtp.mailFromAsync();
+        client_.mailFromAsync();
         return;
     }
     presetLog(text(u"smtploggingoff"));
@@ -137,9 +137,9 @@ void EmailDelivery::sendNextOrLogOff() {
 void EmailDelivery::sendCurrentFile() {
     const QString& name = run_->RunFileList.at(currentFile_);
     presetLog(text(u"smtpupload") + QLatin1Char(' ') + name + QLatin1Char('.'));
-    sSmtp.setAttachments({run_->runFilePath(name)});
-    sSmtp.setSubject(name + QLatin1Char(' ') + text(u"sentbyswl"));
-    sSmtp.dataAsync();
+    client_.setAttachments({run_->runFilePath(name)});
+    client_.setSubject(name + QLatin1Char(' ') + text(u"sentbyswl"));
+    client_.dataAsync();
 }
 
 void EmailDelivery::dataDone() {

@@ -12,7 +12,7 @@ namespace stowline::net {
 // The e-mail post-action of a backup run: every archive of the run goes to the preset's
 // recipient as the attachment of a message of its own, all over one connection, and is
 // recorded in the delivery history (.hst) and the e-mail history (.lgs). Asynchronous:
-// every completion of the client comes to sSmtpRequestDone, which makes the next
+// every completion of the client comes to clientRequestDone, which makes the next
 // request. The run and the FTP step wait while SmtpBusy is set.
 class EmailDelivery final : public RetryingDelivery {
     Q_OBJECT
@@ -32,14 +32,14 @@ private:
     void connectAgain() override;
     void logDisconnected() override;
 
-    void sSmtpRequestDone(protocols::SmtpRequest request, int errorCode);
-    void sSmtpDisplay(const QString& line);
+    void clientRequestDone(protocols::SmtpRequest request, int errorCode);
+    void clientDisplay(const QString& line);
 
     void sendNextOrLogOff();
     void sendCurrentFile();
     void dataDone();
 
-    protocols::SmtpClient sSmtp;
+    protocols::SmtpClient client_;
     QString host_;
     bool authenticate_ = false;
 };

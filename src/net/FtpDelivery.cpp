@@ -45,18 +45,18 @@ FtpDelivery::FtpDelivery(DeliveryServices services, DeliverySettings settings,
                          ScheduleRetry scheduleRetry, QObject* parent)
     : RetryingDelivery(services, settings, std::move(scheduleRetry), &backup::RunState::FtpBusy,
                        {u"ftptryingagain", u"ftpcancelnomoreretr", u"ftpcancelnoreit"}, parent),
-      sftp(services.driver), http_(services.driver),
+      client_(services.driver), http_(services.driver),
       cleaner_(services.folders.presets, services.clock) {
-    sftp.setTimeoutSeconds(settings_.ftpReplySeconds);
+    client_.setTimeoutSeconds(settings_.ftpReplySeconds);
     if (!settings_.trustedCertificate.isEmpty())
-        sftp.setTrustedCertificate(settings_.trustedCertificate);
+        client_.setTrustedCertificate(settings_.trustedCertificate);
     http_.setTimeoutSeconds(settings_.hostScriptSeconds);
     http_.setMaxAnswerBytes(4096);
-    ftpretrytimer.setSingleShot(true);
-    ftpretrytimer.setInterval(settings_.stallWatchdog);
-    connect(&sftp, &protocols::FtpClient::requestDone, this, &FtpDelivery::sftpRequestDone);
-    connect(&sftp, &protocols::FtpClient::progress, this, &FtpDelivery::sftpProgress64);
-    connect(&ftpretrytimer, &QTimer::timeout, this, &FtpDelivery::ftpretrytimerTimer);
+    stallWatchdog_.setSingleShot(true);
+    stallWatchdog_.setInterval(settings_.stallWatchdog);
+    connect(&client_, &protocols::FtpClient::requestDone, this, &FtpDelivery::clientRequestDone);
+    connect(&client_, &protocols::FtpClient::progress, this, &FtpDelivery::uploadProgress);
+    connect(&stallWatchdog_, &QTimer::timeout, this, &FtpDelivery::stallWatchdogFired);
 }
 
 void FtpDelivery::start(backup::RunState& run) {
@@ -68,8 +68,8 @@ void FtpDelivery::start(backup::RunState& run) {
     run.FtpBusy = true;
     const backup::tarcopt& preset = run.preset;
     const bool anonymous = preset.fus.isEmpty() && preset.fpa.isEmpty();
-    sftp.setUserName(anonymous ? QStringLiteral("anonymous") : preset.fus);
-    sftp.setPassword(anonymous ? kAnonymousPassword : preset.fpa);
+    client_.setUserName(anonymous ? QStringLiteral("anonymous") : preset.fus);
+    client_.setPassword(anonymous ? kAnonymousPassword : preset.fpa);
 
     QString hostText = preset.fse;
     if (hostText.startsWith(QLatin1String("http://"))) {
@@ -84,36 +84,36 @@ void FtpDelivery::start(backup::RunState& run) {
     const HostAndPort address = splitHostPort(hostText, QStringLiteral("ftp"));
     host_ = address.host;
     port_ = address.port;
-    sftp.setHost(host_);
-    sftp.setPort(port_);
-    sftp.setImageMode(true);
-    sftp.setPassive(!preset.fac);
-    sftp.setRemoteFolder(preset.ffo);
-    sftp.setTlsMode(tlsMode(preset.fss));
+    client_.setHost(host_);
+    client_.setPort(port_);
+    client_.setImageMode(true);
+    client_.setPassive(!preset.fac);
+    client_.setRemoteFolder(preset.ffo);
+    client_.setTlsMode(tlsMode(preset.fss));
 
     restartOperationTimer(run, services_.options.tft, settings_.minute);
     beginAttempts();
     uploadsRecorded_ = false;
-    LastProgressTime.invalidate();
+    lastProgress_.invalidate();
     presetLog(text(u"ftpconnectingto") + hostText + QLatin1Char('.'));
-    FtpQuitSent = false;
-    sftp.connectAsync();
+    finalQuitSent_ = false;
+    client_.connectAsync();
 }
 
 void FtpDelivery::connectAgain() {
     presetLog(text(u"ftpconnectingto") + host_ + QLatin1Char('.'));
-    FtpQuitSent = false;
-    sftp.openAsync();
+    finalQuitSent_ = false;
+    client_.openAsync();
 }
 
-bool FtpDelivery::clientConnected() const { return sftp.isConnected(); }
+bool FtpDelivery::clientConnected() const { return client_.isConnected(); }
 
-void FtpDelivery::sendQuit() { sftp.quitAsync(); }
+void FtpDelivery::sendQuit() { client_.quitAsync(); }
 
-void FtpDelivery::abortClient() { sftp.abort(); }
+void FtpDelivery::abortClient() { client_.abort(); }
 
 void FtpDelivery::endAborted() {
-    ftpretrytimer.stop();
+    stallWatchdog_.stop();
     RetryingDelivery::endAborted();
 }
 
@@ -122,21 +122,21 @@ void FtpDelivery::deliveryAborted() {
     recordUploads();
 }
 
-void FtpDelivery::sftpRequestDone(FtpRequest request, int errorCode) {
+void FtpDelivery::clientRequestDone(FtpRequest request, int errorCode) {
     if (!takesCompletion(request == FtpRequest::Quit))
         return;
-    const QString message = sftp.errorMessage();
-    if (errorCode != 0 && socketErrorOf(message) == QLatin1String("10053") && FtpQuitSent) {
-        LastFtpError = message;
+    const QString message = client_.errorMessage();
+    if (errorCode != 0 && socketErrorOf(message) == QLatin1String("10053") && finalQuitSent_) {
+        lastError_ = message;
         presetLog(text(u"ftpctrlconnclosed"));
-        if (sftp.isConnected())
-            sftp.quitAsync();
+        if (client_.isConnected())
+            client_.quitAsync();
         run_->FtpBusy = false;
-    } else if (errorCode != 0 && request == FtpRequest::Quit && FtpQuitSent) {
+    } else if (errorCode != 0 && request == FtpRequest::Quit && finalQuitSent_) {
         finalQuitFailed(message);
         return;
     } else if (errorCode != 0 && errorCode != kReplyFileUnavailable) {
-        LastFtpError = message;
+        lastError_ = message;
         presetError(text(u"ftperror") + message);
         failurePath(errorCode);
         return;
@@ -144,11 +144,11 @@ void FtpDelivery::sftpRequestDone(FtpRequest request, int errorCode) {
 
     switch (request) {
     case FtpRequest::Open:
-        LastProgressTime.invalidate();
-        sftp.userAsync();
+        lastProgress_.invalidate();
+        client_.userAsync();
         break;
     case FtpRequest::User:
-        sftp.passAsync();
+        client_.passAsync();
         break;
     case FtpRequest::Pass:
     case FtpRequest::Connect:
@@ -156,7 +156,7 @@ void FtpDelivery::sftpRequestDone(FtpRequest request, int errorCode) {
         break;
     case FtpRequest::Cwd:
         // After a 550 the uploads go to the folder the server is in.
-        sftp.typeSetAsync();
+        client_.typeSetAsync();
         break;
     case FtpRequest::TypeSet:
         typeSet();
@@ -177,13 +177,13 @@ void FtpDelivery::sftpRequestDone(FtpRequest request, int errorCode) {
 }
 
 void FtpDelivery::loggedIn() {
-    const QString& folder = sftp.remoteFolder();
+    const QString& folder = client_.remoteFolder();
     if (folder.isEmpty()) {
-        sftp.typeSetAsync();
+        client_.typeSetAsync();
         return;
     }
     presetLog(text(u"ftpchangingfolder") + QStringLiteral(" \"") + folder + QStringLiteral("\"."));
-    sftp.cwdAsync();
+    client_.cwdAsync();
 }
 
 void FtpDelivery::typeSet() {
@@ -191,7 +191,7 @@ void FtpDelivery::typeSet() {
     if (preset.fco && !preset.fca) {
         runCleaner();
         if (!cleaner_.isEmpty()) {
-            DeleteNextOldUpload();
+            deleteNextOldUpload();
             return;
         }
     }
@@ -205,13 +205,13 @@ void FtpDelivery::runCleaner() {
     cleaner_.select(run_->CurrentPresetName, count, days, sentNames_);
 }
 
-void FtpDelivery::DeleteNextOldUpload() {
+void FtpDelivery::deleteNextOldUpload() {
     if (cleaner_.isEmpty())
         return;
     const QString name = cleaner_.first();
     presetLog(text(u"ftpcleanerdelete") + name + QLatin1Char('.'));
-    sftp.setRemoteFileName(name);
-    sftp.deleAsync();
+    client_.setRemoteFileName(name);
+    client_.deleAsync();
 }
 
 void FtpDelivery::deleDone(int errorCode) {
@@ -223,7 +223,7 @@ void FtpDelivery::deleDone(int errorCode) {
         presetLog(text(u"ftpcleanerdeleted") + name + QLatin1Char('.'));
     cleaner_.firstSettled();
     if (!cleaner_.isEmpty()) {
-        DeleteNextOldUpload();
+        deleteNextOldUpload();
         return;
     }
     cleaner_.keepUnsettled();
@@ -246,7 +246,7 @@ void FtpDelivery::allUploaded() {
     if (preset.fco && preset.fca) {
         runCleaner();
         if (!cleaner_.isEmpty()) {
-            DeleteNextOldUpload();
+            deleteNextOldUpload();
             return;
         }
     }
@@ -255,37 +255,37 @@ void FtpDelivery::allUploaded() {
 
 void FtpDelivery::startUpload(const QString& name) {
     presetLog(text(u"ftpupload") + QStringLiteral(" \"") + name + QStringLiteral("\"."));
-    sftp.setRemoteFileName(name);
-    sftp.setLocalFileName(run_->runFilePath(name));
-    ftpretrytimer.start();
-    sftp.putAsync();
+    client_.setRemoteFileName(name);
+    client_.setLocalFileName(run_->runFilePath(name));
+    stallWatchdog_.start();
+    client_.putAsync();
 }
 
-void FtpDelivery::sftpProgress64(qint64) {
+void FtpDelivery::uploadProgress(qint64) {
     if (!active_)
         return;
-    if (LastProgressTime.isValid() && LastProgressTime.elapsed() <= kProgressRearmMilliseconds)
+    if (lastProgress_.isValid() && lastProgress_.elapsed() <= kProgressRearmMilliseconds)
         return;
-    ftpretrytimer.start();
-    LastProgressTime.start();
+    stallWatchdog_.start();
+    lastProgress_.start();
 }
 
-void FtpDelivery::ftpretrytimerTimer() {
-    ftpretrytimer.stop();
-    if (!sftp.isConnected())
+void FtpDelivery::stallWatchdogFired() {
+    stallWatchdog_.stop();
+    if (!client_.isConnected())
         return;
     presetError(QStringLiteral("FTP Server is hanging, aborting the transfer"));
     // The pending upload now ends with an error and takes the failure path.
-    sftp.abort();
+    client_.abort();
 }
 
 void FtpDelivery::putDone(int errorCode) {
-    ftpretrytimer.stop();
+    stallWatchdog_.stop();
     // libcurl accepts 226 and 250 as the end of a good transfer; so does the delivery.
-    const int reply = sftp.lastReplyCode();
-    LastUploadOk = reply == 226 || reply == 250;
-    const QString name = sftp.remoteFileName();
-    if (errorCode != 0 || !LastUploadOk) {
+    const int reply = client_.lastReplyCode();
+    lastUploadOk_ = reply == 226 || reply == 250;
+    const QString name = client_.remoteFileName();
+    if (errorCode != 0 || !lastUploadOk_) {
         presetError(text(u"ftpcantupload") + QStringLiteral(" \"") + name + QStringLiteral("\"."));
         failurePath(errorCode);
         return;
@@ -301,7 +301,7 @@ void FtpDelivery::putDone(int errorCode) {
 
 QString FtpDelivery::historyLocation(const QString& name) const {
     const QString port = port_ == QLatin1String("ftp") ? QStringLiteral("21") : port_;
-    const QString& folder = sftp.remoteFolder();
+    const QString& folder = client_.remoteFolder();
     const QString folderPart =
         folder.isEmpty() ? QStringLiteral("/") : QLatin1Char('/') + folder + QLatin1Char('/');
     return host_ + QLatin1Char(':') + port + folderPart + name;
@@ -309,9 +309,9 @@ QString FtpDelivery::historyLocation(const QString& name) const {
 
 void FtpDelivery::finishConnection() {
     recordUploads();
-    FtpQuitSent = true;
+    finalQuitSent_ = true;
     sendFinalQuit();
-    ftpretrytimer.stop();
+    stallWatchdog_.stop();
 }
 
 void FtpDelivery::recordUploads() {
@@ -324,22 +324,22 @@ void FtpDelivery::recordUploads() {
 }
 
 void FtpDelivery::logDisconnected() {
-    if (LastUploadOk)
+    if (lastUploadOk_)
         presetLog(text(u"ftpdisconnected"));
     else
-        presetError(text(u"ftpdisconnectedwitherror") + LastFtpError);
+        presetError(text(u"ftpdisconnectedwitherror") + lastError_);
 }
 
 void FtpDelivery::finalQuitFailed(const QString& message) {
     // Every file is on the server and recorded: the delivery is complete, whatever the
     // goodbye went like.
-    LastFtpError = message;
+    lastError_ = message;
     presetError(text(u"ftpdisconnectedwitherror") + message);
     endAfterFailedFinalQuit();
 }
 
 void FtpDelivery::failurePath(int errorCode) {
-    ftpretrytimer.stop();
+    stallWatchdog_.stop();
     cleaner_.keepUnsettled();
     // A refused log-in stays refused.
     failed(errorCode != kReplyNotLoggedIn);

@@ -17,7 +17,7 @@ namespace stowline::net {
 // The FTP post-action of a backup run: uploads every archive of the run to the preset's
 // server, runs the FTP cleaner before or after the uploads, and records the uploads in
 // the delivery history (.hst) and the cleaner history (.lgf). Asynchronous: every
-// completion of the client comes to sftpRequestDone, which makes the next request. The
+// completion of the client comes to clientRequestDone, which makes the next request. The
 // run waits while FtpBusy is set.
 class FtpDelivery final : public RetryingDelivery {
     Q_OBJECT
@@ -42,9 +42,9 @@ private:
     void deliveryGivenUp() override;
     void deliveryAborted() override;
 
-    void sftpRequestDone(protocols::FtpRequest request, int errorCode);
-    void sftpProgress64(qint64 bytes);
-    void ftpretrytimerTimer();
+    void clientRequestDone(protocols::FtpRequest request, int errorCode);
+    void uploadProgress(qint64 bytes);
+    void stallWatchdogFired();
 
     void loggedIn();
     void typeSet();
@@ -55,24 +55,24 @@ private:
     void allUploaded();
     void startUpload(const QString& name);
     void runCleaner();
-    void DeleteNextOldUpload();
+    void deleteNextOldUpload();
     void finishConnection();
     void failurePath(int errorCode);
     void recordUploads();
     QString historyLocation(const QString& name) const;
 
-    protocols::FtpClient sftp;
+    protocols::FtpClient client_;
     protocols::HttpClient http_;
-    QTimer ftpretrytimer;
+    QTimer stallWatchdog_;
     FtpCleaner cleaner_;
 
     QString host_;
     QString port_;
     bool uploadsRecorded_ = false; // sentNames_ went into the cleaner history
-    QString LastFtpError;
-    bool FtpQuitSent = false;
-    bool LastUploadOk = false;     // kept between runs
-    QElapsedTimer LastProgressTime;
+    QString lastError_;
+    bool finalQuitSent_ = false;
+    bool lastUploadOk_ = false;    // kept between runs
+    QElapsedTimer lastProgress_;
 };
 
 } // namespace stowline::net

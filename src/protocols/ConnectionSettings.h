@@ -12,11 +12,9 @@ namespace stowline::protocols {
 class ConnectionSettings {
 public:
     void setHost(const QString& host) { host_ = host; }
-    const QString& host() const { return host_; }
     // A port number, or the protocol's service name ("ftp", "smtp") or nothing for its
     // standard port.
     void setPort(const QString& port) { port_ = port; }
-    const QString& port() const { return port_; }
     void setUserName(const QString& userName) { userName_ = userName; }
     void setPassword(const QString& password) { password_ = password; }
     // Trust this PEM certificate (for example a server's self-signed one) instead of the

@@ -61,7 +61,6 @@ public:
     void setRemoteFileName(const QString& name) { remoteFileName_ = name; }
     const QString& remoteFileName() const { return remoteFileName_; }
     void setLocalFileName(const QString& path) { localFileName_ = path; }
-    const QString& localFileName() const { return localFileName_; }
     // Image (binary) transfers; ASCII when off.
     void setImageMode(bool image) { imageMode_ = image; }
     void setPassive(bool passive) { passive_ = passive; }
