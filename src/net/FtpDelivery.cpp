@@ -125,23 +125,34 @@ void FtpDelivery::deliveryAborted() {
 void FtpDelivery::clientRequestDone(FtpRequest request, int errorCode) {
     if (!takesCompletion(request == FtpRequest::Quit))
         return;
+    if (errorCode != 0 && !goesOnAfterError(request, errorCode))
+        return;
+    makeNextRequest(request, errorCode);
+}
+
+bool FtpDelivery::goesOnAfterError(FtpRequest request, int errorCode) {
     const QString message = client_.errorMessage();
-    if (errorCode != 0 && socketErrorOf(message) == QLatin1String("10053") && finalQuitSent_) {
+    if (socketErrorOf(message) == QLatin1String("10053") && finalQuitSent_) {
         lastError_ = message;
         presetLog(text(u"ftpctrlconnclosed"));
         if (client_.isConnected())
             client_.quitAsync();
         run_->FtpBusy = false;
-    } else if (errorCode != 0 && request == FtpRequest::Quit && finalQuitSent_) {
-        finalQuitFailed(message);
-        return;
-    } else if (errorCode != 0 && errorCode != kReplyFileUnavailable) {
-        lastError_ = message;
-        presetError(text(u"ftperror") + message);
-        failurePath(errorCode);
-        return;
+        return true;
     }
+    if (request == FtpRequest::Quit && finalQuitSent_) {
+        finalQuitFailed(message);
+        return false;
+    }
+    if (errorCode == kReplyFileUnavailable)
+        return true;
+    lastError_ = message;
+    presetError(text(u"ftperror") + message);
+    failurePath(errorCode);
+    return false;
+}
 
+void FtpDelivery::makeNextRequest(FtpRequest request, int errorCode) {
     switch (request) {
     case FtpRequest::Open:
         lastProgress_.invalidate();

@@ -43,6 +43,10 @@ private:
     void deliveryAborted() override;
 
     void clientRequestDone(protocols::FtpRequest request, int errorCode);
+    // A request failed: logs it and takes the failure path, or says that the sequence
+    // goes on (a 550, or the control connection closed after the final QUIT was sent).
+    bool goesOnAfterError(protocols::FtpRequest request, int errorCode);
+    void makeNextRequest(protocols::FtpRequest request, int errorCode);
     void uploadProgress(qint64 bytes);
     void stallWatchdogFired();
 

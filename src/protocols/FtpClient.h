@@ -111,11 +111,20 @@ private:
     enum class Kind { Login, Cwd, TypeSet, Put, Get, Dele, Quit, Size, List };
 
     std::shared_ptr<RequestQueue::Ticket> request(FtpRequest request);
+    // The transfer that serves `request`.
+    static Kind transferFor(FtpRequest request);
     // Ends every pending request at once, each reported with `why`.
     void stopAll(const Outcome& why);
     bool waitFor(const std::shared_ptr<RequestQueue::Ticket>& ticket);
     Outcome checkSettings(FtpRequest request) const;
     Outcome start(Kind kind);
+    Outcome prepareTransfer(Kind kind);
+    void prepareLogin();
+    void prepareCommand(Kind kind);
+    Outcome prepareUpload();
+    Outcome prepareDownload(Kind kind);
+    void reportProgress();
+    QByteArray typeCommand() const;
     void setConnectionOptions();
     void finished(Kind kind, CURLcode result);
     void report(int request, const Outcome& outcome);
