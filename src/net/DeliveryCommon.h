@@ -22,7 +22,21 @@ struct HostAndPort {
 HostAndPort splitHostPort(const QString& text, const QString& defaultPort);
 
 // The SMTP TLS mode stored in presets and options (sss); an unknown value is none.
-protocols::SmtpTlsMode smtpTlsMode(int sss);
+protocols::SmtpTlsMode smtpTlsMode(int storedMode);
+
+// Where and as whom messages go out: the SMTP settings of a preset or of the options.
+struct MailAccount {
+    QString server; // host, optionally followed by ":" and a port
+    QString sender;
+    QString recipient;
+    QString userName; // empty: no authentication
+    QString password;
+    int tlsMode = 0; // as stored (sss)
+};
+
+// Sets `client` up for messages from the sender to the recipient of `account`, without
+// attachments or text yet; returns the server's host and port.
+HostAndPort setUpSmtpClient(protocols::SmtpClient& client, const MailAccount& account);
 
 // The run's operation time-out: stopped, then started again for `minutes` unless that
 // is 0.

@@ -12,6 +12,17 @@ namespace stowline::net {
 
 using protocols::SmtpRequest;
 
+namespace {
+MailAccount accountOf(const backup::tarcopt& preset) {
+    return {.server = preset.sse,
+            .sender = preset.sfr,
+            .recipient = preset.sto,
+            .userName = preset.sus,
+            .password = preset.spa,
+            .tlsMode = preset.sss};
+}
+} // namespace
+
 EmailDelivery::EmailDelivery(DeliveryServices services, DeliverySettings settings,
                              ScheduleRetry scheduleRetry, QObject* parent)
     : RetryingDelivery(services, settings, std::move(scheduleRetry), &backup::RunState::SmtpBusy,
@@ -36,25 +47,13 @@ void EmailDelivery::start(backup::RunState& run) {
         return;
     }
     run.SmtpBusy = true;
-    const backup::tarcopt& preset = run.preset;
-    client_.setAttachments({});
-    client_.setTextLines({});
-    client_.setRecipients({preset.sto});
-    client_.setSender(preset.sfr);
-    client_.setHeaderFrom(preset.sfr);
-    client_.setHeaderTo(preset.sto);
-    const HostAndPort address = splitHostPort(preset.sse, QStringLiteral("25"));
-    host_ = address.host;
-    client_.setHost(address.host);
-    client_.setPort(address.port);
-    authenticate_ = !preset.sus.isEmpty();
-    client_.setUserName(authenticate_ ? preset.sus : QString());
-    client_.setPassword(authenticate_ ? preset.spa : QString());
-    client_.setAuth(authenticate_ ? protocols::SmtpAuth::Automatic : protocols::SmtpAuth::None);
-    client_.setTlsMode(smtpTlsMode(preset.sss));
+    const MailAccount account = accountOf(run.preset);
+    host_ = setUpSmtpClient(client_, account).host;
+    authenticate_ = !account.userName.isEmpty();
 
-    restartOperationTimer(run, services_.options.tsm, settings_.minute);
-    presetLog(text(u"smtpconnectingto") + preset.sse + QLatin1Char('.'));
+    const int sendTimeoutMinutes = services_.options.tsm;
+    restartOperationTimer(run, sendTimeoutMinutes, settings_.minute);
+    presetLog(text(u"smtpconnectingto") + account.server + QLatin1Char('.'));
     beginAttempts();
     client_.openAsync();
 }
@@ -145,8 +144,9 @@ void EmailDelivery::sendCurrentFile() {
 void EmailDelivery::dataDone() {
     const QString& name = run_->RunFileList.at(currentFile_);
     presetLog(text(u"smtpuploaded") + QStringLiteral(": ") + name);
+    const QString& recipient = run_->preset.sto;
     histories(services_).recordDelivery(run_->CurrentPresetName, backup::DeliveryKind::Mail,
-                                        run_->preset.sto + QLatin1Char('/') + name);
+                                        recipient + QLatin1Char('/') + name);
     sentNames_ << name;
     run_->deliveredFiles.insert(name);
     ++currentFile_;

@@ -21,8 +21,8 @@ constexpr qint64 kProgressRearmMilliseconds = 8640;
 constexpr int kReplyNotLoggedIn = 530;
 constexpr int kReplyFileUnavailable = 550;
 
-protocols::FtpTlsMode tlsMode(int fss) {
-    switch (fss) {
+protocols::FtpTlsMode tlsMode(int storedMode) {
+    switch (storedMode) {
     case 1:
         return protocols::FtpTlsMode::AuthTls;
     case 2:
@@ -32,6 +32,14 @@ protocols::FtpTlsMode tlsMode(int fss) {
     default:
         return protocols::FtpTlsMode::None;
     }
+}
+
+bool cleanerOn(const backup::tarcopt& preset) {
+    return preset.fco;
+}
+// The FTP cleaner runs after the uploads; before them when off.
+bool cleanerAfterUploads(const backup::tarcopt& preset) {
+    return preset.fca;
 }
 
 // The five characters after the first "#" of a client error text: a socket error number.
@@ -67,11 +75,14 @@ void FtpDelivery::start(backup::RunState& run) {
     }
     run.FtpBusy = true;
     const backup::tarcopt& preset = run.preset;
-    const bool anonymous = preset.fus.isEmpty() && preset.fpa.isEmpty();
-    client_.setUserName(anonymous ? QStringLiteral("anonymous") : preset.fus);
-    client_.setPassword(anonymous ? kAnonymousPassword : preset.fpa);
+    const QString& userName = preset.fus;
+    const QString& password = preset.fpa;
+    const bool anonymous = userName.isEmpty() && password.isEmpty();
+    client_.setUserName(anonymous ? QStringLiteral("anonymous") : userName);
+    client_.setPassword(anonymous ? kAnonymousPassword : password);
 
-    QString hostText = preset.fse;
+    const QString& server = preset.fse;
+    QString hostText = server;
     if (hostText.startsWith(QLatin1String("http://"))) {
         const std::optional<QString> resolved = ResolveFtpHost(http_, hostText);
         if (!resolved) {
@@ -87,11 +98,15 @@ void FtpDelivery::start(backup::RunState& run) {
     client_.setHost(host_);
     client_.setPort(port_);
     client_.setImageMode(true);
-    client_.setPassive(!preset.fac);
-    client_.setRemoteFolder(preset.ffo);
-    client_.setTlsMode(tlsMode(preset.fss));
+    const bool activeMode = preset.fac;
+    const QString& remoteFolder = preset.ffo;
+    const int storedTlsMode = preset.fss;
+    client_.setPassive(!activeMode);
+    client_.setRemoteFolder(remoteFolder);
+    client_.setTlsMode(tlsMode(storedTlsMode));
 
-    restartOperationTimer(run, services_.options.tft, settings_.minute);
+    const int uploadTimeoutMinutes = services_.options.tft;
+    restartOperationTimer(run, uploadTimeoutMinutes, settings_.minute);
     beginAttempts();
     uploadsRecorded_ = false;
     lastProgress_.invalidate();
@@ -199,7 +214,7 @@ void FtpDelivery::loggedIn() {
 
 void FtpDelivery::typeSet() {
     const backup::tarcopt& preset = run_->preset;
-    if (preset.fco && !preset.fca) {
+    if (cleanerOn(preset) && !cleanerAfterUploads(preset)) {
         runCleaner();
         if (!cleaner_.isEmpty()) {
             deleteNextOldUpload();
@@ -211,8 +226,11 @@ void FtpDelivery::typeSet() {
 
 void FtpDelivery::runCleaner() {
     const backup::tarcopt& preset = run_->preset;
-    const int count = preset.fcm == 0 ? preset.fcv : 0;
-    const int days = preset.fcm == 0 ? 0 : preset.fcv;
+    // The limit counts the newest uploads to keep, or the days they are kept.
+    const bool keepsCount = preset.fcm == 0;
+    const int limit = preset.fcv;
+    const int count = keepsCount ? limit : 0;
+    const int days = keepsCount ? 0 : limit;
     cleaner_.select(run_->CurrentPresetName, count, days, sentNames_);
 }
 
@@ -238,7 +256,7 @@ void FtpDelivery::deleDone(int errorCode) {
         return;
     }
     cleaner_.keepUnsettled();
-    if (run_->preset.fca)
+    if (cleanerAfterUploads(run_->preset))
         finishConnection();
     else
         uploadCurrentOrFinish();
@@ -254,7 +272,7 @@ void FtpDelivery::uploadCurrentOrFinish() {
 
 void FtpDelivery::allUploaded() {
     const backup::tarcopt& preset = run_->preset;
-    if (preset.fco && preset.fca) {
+    if (cleanerOn(preset) && cleanerAfterUploads(preset)) {
         runCleaner();
         if (!cleaner_.isEmpty()) {
             deleteNextOldUpload();
