@@ -63,11 +63,17 @@ void EmailDelivery::connectAgain() {
     client_.connectAsync();
 }
 
-bool EmailDelivery::clientConnected() const { return client_.isConnected(); }
+bool EmailDelivery::clientConnected() const {
+    return client_.isConnected();
+}
 
-void EmailDelivery::sendQuit() { client_.quitAsync(); }
+void EmailDelivery::sendQuit() {
+    client_.quitAsync();
+}
 
-void EmailDelivery::abortClient() { client_.abort(); }
+void EmailDelivery::abortClient() {
+    client_.abort();
+}
 
 void EmailDelivery::clientDisplay(const QString&) {
     if (services_.flags.AbortRequested)
@@ -153,6 +159,8 @@ void EmailDelivery::dataDone() {
     sendNextOrLogOff();
 }
 
-void EmailDelivery::logDisconnected() { presetLog(text(u"smtpdisconnected")); }
+void EmailDelivery::logDisconnected() {
+    presetLog(text(u"smtpdisconnected"));
+}
 
 } // namespace stowline::net

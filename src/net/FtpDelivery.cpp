@@ -121,11 +121,17 @@ void FtpDelivery::connectAgain() {
     client_.openAsync();
 }
 
-bool FtpDelivery::clientConnected() const { return client_.isConnected(); }
+bool FtpDelivery::clientConnected() const {
+    return client_.isConnected();
+}
 
-void FtpDelivery::sendQuit() { client_.quitAsync(); }
+void FtpDelivery::sendQuit() {
+    client_.quitAsync();
+}
 
-void FtpDelivery::abortClient() { client_.abort(); }
+void FtpDelivery::abortClient() {
+    client_.abort();
+}
 
 void FtpDelivery::endAborted() {
     stallWatchdog_.stop();
@@ -374,6 +380,8 @@ void FtpDelivery::failurePath(int errorCode) {
     failed(errorCode != kReplyNotLoggedIn);
 }
 
-void FtpDelivery::deliveryGivenUp() { recordUploads(); }
+void FtpDelivery::deliveryGivenUp() {
+    recordUploads();
+}
 
 } // namespace stowline::net

@@ -75,7 +75,7 @@ private:
     bool uploadsRecorded_ = false; // sentNames_ went into the cleaner history
     QString lastError_;
     bool finalQuitSent_ = false;
-    bool lastUploadOk_ = false;    // kept between runs
+    bool lastUploadOk_ = false; // kept between runs
     QElapsedTimer lastProgress_;
 };
 

@@ -15,15 +15,21 @@ RetryingDelivery::RetryingDelivery(DeliveryServices services, DeliverySettings s
     : QObject(parent), services_(services), settings_(settings),
       scheduleRetry_(std::move(scheduleRetry)), busy_(busy), texts_(texts) {}
 
-QString RetryingDelivery::text(QStringView key) const { return services_.messages.text(key); }
+QString RetryingDelivery::text(QStringView key) const {
+    return services_.messages.text(key);
+}
 
-void RetryingDelivery::presetLog(const QString& message) { services_.log.WritePresetLog(message); }
+void RetryingDelivery::presetLog(const QString& message) {
+    services_.log.WritePresetLog(message);
+}
 
 void RetryingDelivery::presetError(const QString& message) {
     services_.log.WritePresetError(message);
 }
 
-void RetryingDelivery::setBusy(backup::RunState& run, bool busy) { run.*busy_ = busy; }
+void RetryingDelivery::setBusy(backup::RunState& run, bool busy) {
+    run.*busy_ = busy;
+}
 
 void RetryingDelivery::beginAttempts() {
     currentFile_ = 0;

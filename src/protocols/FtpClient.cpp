@@ -136,8 +136,8 @@ std::shared_ptr<RequestQueue::Ticket> FtpClient::request(FtpRequest request) {
     if (request == FtpRequest::Quit && !isConnected())
         return queue_.answer(number, {});
 
-    const bool separateLoginSteps = request == FtpRequest::Open || request == FtpRequest::User ||
-                                    request == FtpRequest::Pass;
+    const bool separateLoginSteps =
+        request == FtpRequest::Open || request == FtpRequest::User || request == FtpRequest::Pass;
     if (separateLoginSteps)
         queue_.beginTransfer({{static_cast<int>(FtpRequest::Open), {}},
                               {static_cast<int>(FtpRequest::User), {"USER"}},
@@ -300,7 +300,9 @@ void FtpClient::prepareLogin() {
     curl_easy_setopt(session_.easy(), CURLOPT_NOBODY, 1L);
 }
 
-QByteArray FtpClient::typeCommand() const { return imageMode_ ? "TYPE I" : "TYPE A"; }
+QByteArray FtpClient::typeCommand() const {
+    return imageMode_ ? "TYPE I" : "TYPE A";
+}
 
 // The transfers that only send commands, without data.
 void FtpClient::prepareCommand(Kind kind) {
@@ -342,7 +344,8 @@ void FtpClient::prepareCommand(Kind kind) {
 Outcome FtpClient::prepareUpload() {
     upload_.reset(std::fopen(QFile::encodeName(localFileName_).constData(), "rb"));
     if (!upload_)
-        return {errors::kLocalFile, QStringLiteral("Cannot open local file %1").arg(localFileName_)};
+        return {errors::kLocalFile,
+                QStringLiteral("Cannot open local file %1").arg(localFileName_)};
     const qint64 size = QFileInfo(localFileName_).size();
     CURL* easy = session_.easy();
     session_.prepare(folderUrl(workingFolder_) + encodeUrlPath(remoteFileName_), limits_);
