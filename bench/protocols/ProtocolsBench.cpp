@@ -4,10 +4,10 @@
 //   stowline_protocols_bench smtp-easy PORT FILE COUNT   the same with a plain curl_easy_perform loop
 // Each prints "seconds=<elapsed>" and exits non-zero when a request failed.
 
+#include "core/EventWait.h"
 #include "protocols/CurlDriver.h"
 #include "protocols/FtpClient.h"
 #include "protocols/SmtpClient.h"
-#include "protocols/SyncWait.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -36,7 +36,7 @@ int ftpUpload(const QString& port, const QString& file) {
     const auto run = [&](void (FtpClient::*request)()) {
         error.reset();
         (client.*request)();
-        waitProcessingEvents([&] { return error.has_value(); }, std::chrono::minutes(5));
+        stowline::core::waitUntil([&] { return error.has_value(); }, std::chrono::minutes(5));
         return error.value_or(-1) == 0;
     };
     QElapsedTimer clock;

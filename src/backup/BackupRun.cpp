@@ -4,12 +4,13 @@
 #include "backup/PresetFields.h"
 #include "backup/PresetFiles.h"
 #include "backup/PresetList.h"
-#include "backup/RunFolderRecord.h"
 #include "backup/RunDeliveries.h"
+#include "backup/RunFolderRecord.h"
 #include "backup/WinRarCommandLine.h"
 #include "core/Clock.h"
 #include "core/EnvironmentText.h"
 #include "core/EventLog.h"
+#include "core/EventWait.h"
 #include "core/MessageTable.h"
 #include "core/Options.h"
 #include "core/ProcessWait.h"
@@ -18,13 +19,11 @@
 #include "platform/ProcessLauncher.h"
 #include "platform/Prompts.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QLocale>
 #include <QRandomGenerator>
-#include <QThread>
 
 #include <algorithm>
 
@@ -32,7 +31,7 @@ namespace stowline::backup {
 
 namespace {
 constexpr int kRunFolderLetters = 8;
-constexpr int kDeliveryWakeUpMilliseconds = 100;
+constexpr std::chrono::milliseconds kDeliveryWakeUp{100};
 } // namespace
 
 QString sizeText(qint64 bytes) {
@@ -232,15 +231,13 @@ void BackupRun::deliver() {
     if (preset.ftp)
         services_.deliveries.startFtpDelivery(run_);
 
-    // Deliveries report through events; a wake-up timer bounds each wait for one.
-    QTimer wakeUp;
-    wakeUp.start(kDeliveryWakeUpMilliseconds);
-    while ((run_.FtpBusy || run_.SmtpBusy) && !services_.flags.AbortRequested) {
-        if (!services_.options.cms)
-            QThread::msleep(1);
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    wakeUp.stop();
+    // Deliveries report through events.
+    const bool busyPolling = services_.options.cms;
+    core::waitProcessingEvents([this] { return !run_.FtpBusy && !run_.SmtpBusy; },
+                               core::WaitRules()
+                                   .wakeUpEvery(kDeliveryWakeUp)
+                                   .pausingEachTurn(!busyPolling)
+                                   .endingOnAbort(services_.flags));
     Optimer.stop();
     if (services_.flags.AbortRequested) {
         services_.deliveries.abortDeliveries(run_);

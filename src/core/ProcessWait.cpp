@@ -1,34 +1,23 @@
 #include "core/ProcessWait.h"
 
-#include "core/ProgramState.h"
+#include "core/EventWait.h"
 #include "platform/ProcessLauncher.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
-#include <QTimer>
 
 namespace stowline::core {
 
 namespace {
-constexpr int kTurnMilliseconds = 500;
+constexpr std::chrono::milliseconds kTurn{500};
 } // namespace
 
 WaitOutcome waitForProgram(platform::RunningProcess& process, const ProgramFlags& flags) {
-    QEventLoop turn;
-    QTimer turnEnd;
-    turnEnd.setSingleShot(true);
-    QObject::connect(&turnEnd, &QTimer::timeout, &turn, &QEventLoop::quit);
-    QObject::connect(&process, &platform::RunningProcess::finished, &turn, &QEventLoop::quit);
-    while (true) {
-        if (flags.AbortRequested)
-            return WaitOutcome::Aborted;
-        if (process.hasFinished())
-            return WaitOutcome::Finished;
-        if (QCoreApplication::closingDown())
-            return WaitOutcome::ShuttingDown;
-        turnEnd.start(kTurnMilliseconds);
-        turn.exec();
-    }
+    const WaitEnd end = waitProcessingEvents(
+        [&process] { return process.hasFinished() || QCoreApplication::closingDown(); },
+        WaitRules().wakeUpEvery(kTurn).endingOnAbort(flags));
+    if (end == WaitEnd::Aborted)
+        return WaitOutcome::Aborted;
+    return process.hasFinished() ? WaitOutcome::Finished : WaitOutcome::ShuttingDown;
 }
 
 } // namespace stowline::core

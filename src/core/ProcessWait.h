@@ -14,8 +14,8 @@ enum class WaitOutcome {
     ShuttingDown, // the application is going down
 };
 
-// Waits for a started program while the event loop keeps running: each turn checks
-// AbortRequested, then serves events for up to 500 ms or until the program ends.
+// Waits for a started program while the event loop keeps running: AbortRequested is
+// looked at before the program, and at least every 500 ms.
 WaitOutcome waitForProgram(platform::RunningProcess& process, const ProgramFlags& flags);
 
 } // namespace stowline::core

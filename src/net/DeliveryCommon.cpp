@@ -2,8 +2,6 @@
 
 #include "backup/RunState.h"
 
-#include <QCoreApplication>
-#include <QThread>
 #include <QTimer>
 
 namespace stowline::net {
@@ -15,8 +13,8 @@ HostAndPort splitHostPort(const QString& text, const QString& defaultPort) {
     return {text.left(colon), text.mid(colon + 1)};
 }
 
-protocols::SmtpTlsMode smtpTlsMode(int sss) {
-    switch (sss) {
+protocols::SmtpTlsMode smtpTlsMode(int storedMode) {
+    switch (storedMode) {
     case 1:
         return protocols::SmtpTlsMode::Implicit;
     case 2:
@@ -24,6 +22,24 @@ protocols::SmtpTlsMode smtpTlsMode(int sss) {
     default:
         return protocols::SmtpTlsMode::None;
     }
+}
+
+HostAndPort setUpSmtpClient(protocols::SmtpClient& client, const MailAccount& account) {
+    client.setAttachments({});
+    client.setTextLines({});
+    client.setRecipients({account.recipient});
+    client.setSender(account.sender);
+    client.setHeaderFrom(account.sender);
+    client.setHeaderTo(account.recipient);
+    const HostAndPort address = splitHostPort(account.server, QStringLiteral("25"));
+    client.setHost(address.host);
+    client.setPort(address.port);
+    const bool authenticate = !account.userName.isEmpty();
+    client.setUserName(authenticate ? account.userName : QString());
+    client.setPassword(authenticate ? account.password : QString());
+    client.setAuth(authenticate ? protocols::SmtpAuth::Automatic : protocols::SmtpAuth::None);
+    client.setTlsMode(smtpTlsMode(account.tlsMode));
+    return address;
 }
 
 void restartOperationTimer(backup::RunState& run, int minutes, std::chrono::milliseconds minute) {
@@ -37,17 +53,6 @@ void restartOperationTimer(backup::RunState& run, int minutes, std::chrono::mill
 void stopOperationTimer(backup::RunState& run) {
     if (run.Optimer)
         run.Optimer->stop();
-}
-
-void waitWhile(const std::function<bool()>& waiting, bool busyPolling,
-                          std::chrono::milliseconds wakeUp) {
-    QTimer wakeUpTimer;
-    wakeUpTimer.start(wakeUp);
-    while (waiting()) {
-        if (!busyPolling)
-            QThread::msleep(1);
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
 }
 
 } // namespace stowline::net

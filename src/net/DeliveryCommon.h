@@ -5,16 +5,12 @@
 #include <QString>
 
 #include <chrono>
-#include <functional>
 
 namespace stowline::backup {
 struct RunState;
 }
 
 namespace stowline::net {
-
-// Appended to a log message that reports an error.
-inline constexpr QLatin1StringView kErrorMark{" [!]"};
 
 struct HostAndPort {
     QString host;
@@ -26,17 +22,25 @@ struct HostAndPort {
 HostAndPort splitHostPort(const QString& text, const QString& defaultPort);
 
 // The SMTP TLS mode stored in presets and options (sss); an unknown value is none.
-protocols::SmtpTlsMode smtpTlsMode(int sss);
+protocols::SmtpTlsMode smtpTlsMode(int storedMode);
+
+// Where and as whom messages go out: the SMTP settings of a preset or of the options.
+struct MailAccount {
+    QString server; // host, optionally followed by ":" and a port
+    QString sender;
+    QString recipient;
+    QString userName; // empty: no authentication
+    QString password;
+    int tlsMode = 0; // as stored (sss)
+};
+
+// Sets `client` up for messages from the sender to the recipient of `account`, without
+// attachments or text yet; returns the server's host and port.
+HostAndPort setUpSmtpClient(protocols::SmtpClient& client, const MailAccount& account);
 
 // The run's operation time-out: stopped, then started again for `minutes` unless that
 // is 0.
 void restartOperationTimer(backup::RunState& run, int minutes, std::chrono::milliseconds minute);
 void stopOperationTimer(backup::RunState& run);
-
-// Processes events until `waiting` turns false. Each turn gives up the processor for
-// 1 ms unless `busyPolling` (the option cms); a wake-up timer bounds every wait for an
-// event, so the condition is looked at again at least every `wakeUp`.
-void waitWhile(const std::function<bool()>& waiting, bool busyPolling,
-                          std::chrono::milliseconds wakeUp);
 
 } // namespace stowline::net

@@ -12,20 +12,28 @@ namespace stowline::net {
 
 using protocols::SmtpRequest;
 
+namespace {
+MailAccount accountOf(const backup::tarcopt& preset) {
+    return {.server = preset.sse,
+            .sender = preset.sfr,
+            .recipient = preset.sto,
+            .userName = preset.sus,
+            .password = preset.spa,
+            .tlsMode = preset.sss};
+}
+} // namespace
+
 EmailDelivery::EmailDelivery(DeliveryServices services, DeliverySettings settings,
                              ScheduleRetry scheduleRetry, QObject* parent)
-    : QObject(parent), services_(services), settings_(settings),
-      scheduleRetry_(std::move(scheduleRetry)), sSmtp(services.driver) {
-    sSmtp.setTimeoutSeconds(settings_.smtpReplySeconds);
+    : RetryingDelivery(services, settings, std::move(scheduleRetry), &backup::RunState::SmtpBusy,
+                       {u"smtptryingagain", u"smtpcancelnomoreretr", u"smtpcancelnoreit"}, parent),
+      client_(services.driver) {
+    client_.setTimeoutSeconds(settings_.smtpReplySeconds);
     if (!settings_.trustedCertificate.isEmpty())
-        sSmtp.setTrustedCertificate(settings_.trustedCertificate);
-    connect(&sSmtp, &protocols::SmtpClient::requestDone, this, &EmailDelivery::sSmtpRequestDone);
-    connect(&sSmtp, &protocols::SmtpClient::display, this, &EmailDelivery::sSmtpDisplay);
+        client_.setTrustedCertificate(settings_.trustedCertificate);
+    connect(&client_, &protocols::SmtpClient::requestDone, this, &EmailDelivery::clientRequestDone);
+    connect(&client_, &protocols::SmtpClient::display, this, &EmailDelivery::clientDisplay);
 }
-
-QString EmailDelivery::text(QStringView key) const { return services_.messages.text(key); }
-
-void EmailDelivery::presetLog(const QString& message) { services_.log.WritePresetLog(message); }
 
 void EmailDelivery::start(backup::RunState& run) {
     run_ = &run;
@@ -34,107 +42,69 @@ void EmailDelivery::start(backup::RunState& run) {
     if (services_.flags.AbortRequested)
         return;
     if (run.RunFileList.isEmpty()) {
-        presetLog(text(u"smtpnofiles") + kErrorMark);
+        presetError(text(u"smtpnofiles"));
         run.SmtpBusy = false;
         return;
     }
     run.SmtpBusy = true;
-    const backup::tarcopt& preset = run.preset;
-    sSmtp.setAttachments({});
-    sSmtp.setTextLines({});
-    sSmtp.setRecipients({preset.sto});
-    sSmtp.setSender(preset.sfr);
-    sSmtp.setHeaderFrom(preset.sfr);
-    sSmtp.setHeaderTo(preset.sto);
-    const HostAndPort address = splitHostPort(preset.sse, QStringLiteral("25"));
-    host_ = address.host;
-    sSmtp.setHost(address.host);
-    sSmtp.setPort(address.port);
-    authenticate_ = !preset.sus.isEmpty();
-    sSmtp.setUserName(authenticate_ ? preset.sus : QString());
-    sSmtp.setPassword(authenticate_ ? preset.spa : QString());
-    sSmtp.setAuth(authenticate_ ? protocols::SmtpAuth::Automatic : protocols::SmtpAuth::None);
-    sSmtp.setTlsMode(smtpTlsMode(preset.sss));
+    const MailAccount account = accountOf(run.preset);
+    host_ = setUpSmtpClient(client_, account).host;
+    authenticate_ = !account.userName.isEmpty();
 
-    restartOperationTimer(run, services_.options.tsm, settings_.minute);
-    presetLog(text(u"smtpconnectingto") + preset.sse + QLatin1Char('.'));
-    CurrentFileIndex = 0;
-    RetriesUsed = 0;
-    SentNames.clear();
-    pendingQuit_ = QuitKind::None;
-    resumeWhenQuitDone_ = false;
-    active_ = true;
-    sSmtp.openAsync();
+    const int sendTimeoutMinutes = services_.options.tsm;
+    restartOperationTimer(run, sendTimeoutMinutes, settings_.minute);
+    presetLog(text(u"smtpconnectingto") + account.server + QLatin1Char('.'));
+    beginAttempts();
+    client_.openAsync();
 }
 
-void EmailDelivery::resumeAfterPause() {
-    if (!active_)
-        return;
-    if (pendingQuit_ == QuitKind::Failure) {
-        // The connection of the failed attempt is still being closed.
-        resumeWhenQuitDone_ = true;
-        return;
-    }
+void EmailDelivery::connectAgain() {
     presetLog(text(u"smtpconnectingto") + host_ + QLatin1Char('.'));
-    sSmtp.connectAsync();
+    client_.connectAsync();
 }
 
-void EmailDelivery::abortClient() { sSmtp.abort(); }
-
-void EmailDelivery::endAborted() {
-    if (!active_)
-        return;
-    pendingQuit_ = QuitKind::None;
-    resumeWhenQuitDone_ = false;
-    endDelivery();
+bool EmailDelivery::clientConnected() const {
+    return client_.isConnected();
 }
 
-void EmailDelivery::endDelivery() {
-    active_ = false;
-    if (run_)
-        run_->SmtpBusy = false;
+void EmailDelivery::sendQuit() {
+    client_.quitAsync();
 }
 
-void EmailDelivery::sSmtpDisplay(const QString&) {
+void EmailDelivery::abortClient() {
+    client_.abort();
+}
+
+void EmailDelivery::clientDisplay(const QString&) {
     if (services_.flags.AbortRequested)
-        sSmtp.abort();
+        client_.abort();
 }
 
-void EmailDelivery::sSmtpRequestDone(SmtpRequest request, int errorCode) {
-    if (!active_)
+void EmailDelivery::clientRequestDone(SmtpRequest request, int errorCode) {
+    if (!takesCompletion(request == SmtpRequest::Quit))
         return;
-    if (services_.flags.AbortRequested) {
-        sSmtp.abort();
-        return;
-    }
-    if (request == SmtpRequest::Quit && pendingQuit_ == QuitKind::Failure) {
-        // This QUIT only closes the connection of a failure that is already handled:
-        // whatever it answers is no further failure.
-        quitDone();
-        return;
-    }
     if (errorCode != 0) {
-        presetLog(text(u"smtperror") + sSmtp.errorMessage() + kErrorMark);
-        if (request == SmtpRequest::Quit && pendingQuit_ == QuitKind::Final) {
+        presetError(text(u"smtperror") + client_.errorMessage());
+        if (request == SmtpRequest::Quit && finalQuitPending()) {
             // Every message was accepted and recorded: the delivery is complete,
             // whatever the goodbye went like.
-            pendingQuit_ = QuitKind::None;
-            endDelivery();
+            endAfterFailedFinalQuit();
             return;
         }
-        failed();
+        // Every error is worth a retry; unlike FTP there is no refused log-in exception.
+        failed(true);
         return;
     }
 
     switch (request) {
     case SmtpRequest::Connect:
         if (authenticate_)
-            sSmtp.ehloAsync();
+            client_.ehloAsync();
         else
-            sSmtp.heloAsync();
+            client_.heloAsync();
         break;
     case SmtpRequest::Ehlo:
-        sSmtp.authAsync();
+        client_.authAsync();
         break;
     case SmtpRequest::Helo:
     case SmtpRequest::Auth:
@@ -142,7 +112,7 @@ void EmailDelivery::sSmtpRequestDone(SmtpRequest request, int errorCode) {
         sendNextOrLogOff();
         break;
     case SmtpRequest::MailFrom:
-        sSmtp.rcptToAsync();
+        client_.rcptToAsync();
         break;
     case SmtpRequest::RcptTo:
         sendCurrentFile();
@@ -156,75 +126,41 @@ void EmailDelivery::sSmtpRequestDone(SmtpRequest request, int errorCode) {
     }
 }
 
-void EmailDelivery::failed() {
-    if (sSmtp.isConnected()) {
-        pendingQuit_ = QuitKind::Failure;
-        sSmtp.quitAsync();
-    }
-    const core::topt& options = services_.options;
-    if (options.fre) {
-        // Every error is worth a retry; unlike FTP there is no refused log-in exception.
-        if (RetriesUsed < options.fti) {
-            ++RetriesUsed;
-            presetLog(core::formatMessage(text(u"smtptryingagain"), {QString::number(options.fin)}) +
-                      QStringLiteral(" (%1/%2).").arg(RetriesUsed).arg(options.fti));
-            scheduleRetry_(options.fin * 1000);
-            return;
-        }
-        presetLog(text(u"smtpcancelnomoreretr") + kErrorMark);
-    } else {
-        presetLog(text(u"smtpcancelnoreit") + kErrorMark);
-    }
-    stopOperationTimer(*run_);
-    // With a QUIT under way the delivery ends when it is answered, so that its line
-    // comes before the run goes on.
-    if (pendingQuit_ == QuitKind::None)
-        endDelivery();
-}
-
 void EmailDelivery::sendNextOrLogOff() {
     // A retry after the last message finds nothing left to send and logs off.
-    if (CurrentFileIndex < run_->RunFileList.size()) {
-        sSmtp.mailFromAsync();
+    if (currentFile_ < run_->RunFileList.size()) {
+        client_.mailFromAsync();
         return;
     }
     presetLog(text(u"smtploggingoff"));
     stopOperationTimer(*run_);
-    histories(services_).recordForCleaner(run_->CurrentPresetName, SentNames,
+    histories(services_).recordForCleaner(run_->CurrentPresetName, sentNames_,
                                           backup::CleanerHistory::Mail);
-    pendingQuit_ = QuitKind::Final;
-    sSmtp.quitAsync();
+    sendFinalQuit();
 }
 
 void EmailDelivery::sendCurrentFile() {
-    const QString& name = run_->RunFileList.at(CurrentFileIndex);
+    const QString& name = run_->RunFileList.at(currentFile_);
     presetLog(text(u"smtpupload") + QLatin1Char(' ') + name + QLatin1Char('.'));
-    sSmtp.setAttachments({run_->runFilePath(name)});
-    sSmtp.setSubject(name + QLatin1Char(' ') + text(u"sentbyswl"));
-    sSmtp.dataAsync();
+    client_.setAttachments({run_->runFilePath(name)});
+    client_.setSubject(name + QLatin1Char(' ') + text(u"sentbyswl"));
+    client_.dataAsync();
 }
 
 void EmailDelivery::dataDone() {
-    const QString& name = run_->RunFileList.at(CurrentFileIndex);
+    const QString& name = run_->RunFileList.at(currentFile_);
     presetLog(text(u"smtpuploaded") + QStringLiteral(": ") + name);
+    const QString& recipient = run_->preset.sto;
     histories(services_).recordDelivery(run_->CurrentPresetName, backup::DeliveryKind::Mail,
-                                        run_->preset.sto + QLatin1Char('/') + name);
-    SentNames << name;
+                                        recipient + QLatin1Char('/') + name);
+    sentNames_ << name;
     run_->deliveredFiles.insert(name);
-    ++CurrentFileIndex;
+    ++currentFile_;
     sendNextOrLogOff();
 }
 
-void EmailDelivery::quitDone() {
-    pendingQuit_ = QuitKind::None;
+void EmailDelivery::logDisconnected() {
     presetLog(text(u"smtpdisconnected"));
-    if (resumeWhenQuitDone_) {
-        resumeWhenQuitDone_ = false;
-        resumeAfterPause();
-        return;
-    }
-    if (!run_->RetryWaiting)
-        endDelivery();
 }
 
 } // namespace stowline::net

@@ -23,7 +23,6 @@ public:
     // put on the server under the same name: they are never deleted.
     void select(const QString& presetName, int count, int days, const QStringList& uploadedNow);
 
-    const QStringList& CleanerList() const { return cleanerList_; }
     bool isEmpty() const { return cleanerList_.isEmpty(); }
     // The name the next DELE is for.
     const QString& first() const { return cleanerList_.first(); }

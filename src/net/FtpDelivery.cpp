@@ -21,8 +21,8 @@ constexpr qint64 kProgressRearmMilliseconds = 8640;
 constexpr int kReplyNotLoggedIn = 530;
 constexpr int kReplyFileUnavailable = 550;
 
-protocols::FtpTlsMode tlsMode(int fss) {
-    switch (fss) {
+protocols::FtpTlsMode tlsMode(int storedMode) {
+    switch (storedMode) {
     case 1:
         return protocols::FtpTlsMode::AuthTls;
     case 2:
@@ -34,6 +34,14 @@ protocols::FtpTlsMode tlsMode(int fss) {
     }
 }
 
+bool cleanerOn(const backup::tarcopt& preset) {
+    return preset.fco;
+}
+// The FTP cleaner runs after the uploads; before them when off.
+bool cleanerAfterUploads(const backup::tarcopt& preset) {
+    return preset.fca;
+}
+
 // The five characters after the first "#" of a client error text: a socket error number.
 QString socketErrorOf(const QString& message) {
     const qsizetype hash = message.indexOf(QLatin1Char('#'));
@@ -43,42 +51,42 @@ QString socketErrorOf(const QString& message) {
 
 FtpDelivery::FtpDelivery(DeliveryServices services, DeliverySettings settings,
                          ScheduleRetry scheduleRetry, QObject* parent)
-    : QObject(parent), services_(services), settings_(settings),
-      scheduleRetry_(std::move(scheduleRetry)), sftp(services.driver), http_(services.driver),
+    : RetryingDelivery(services, settings, std::move(scheduleRetry), &backup::RunState::FtpBusy,
+                       {u"ftptryingagain", u"ftpcancelnomoreretr", u"ftpcancelnoreit"}, parent),
+      client_(services.driver), http_(services.driver),
       cleaner_(services.folders.presets, services.clock) {
-    sftp.setTimeoutSeconds(settings_.ftpReplySeconds);
+    client_.setTimeoutSeconds(settings_.ftpReplySeconds);
     if (!settings_.trustedCertificate.isEmpty())
-        sftp.setTrustedCertificate(settings_.trustedCertificate);
+        client_.setTrustedCertificate(settings_.trustedCertificate);
     http_.setTimeoutSeconds(settings_.hostScriptSeconds);
     http_.setMaxAnswerBytes(4096);
-    ftpretrytimer.setSingleShot(true);
-    ftpretrytimer.setInterval(settings_.stallWatchdog);
-    connect(&sftp, &protocols::FtpClient::requestDone, this, &FtpDelivery::sftpRequestDone);
-    connect(&sftp, &protocols::FtpClient::progress, this, &FtpDelivery::sftpProgress64);
-    connect(&ftpretrytimer, &QTimer::timeout, this, &FtpDelivery::ftpretrytimerTimer);
+    stallWatchdog_.setSingleShot(true);
+    stallWatchdog_.setInterval(settings_.stallWatchdog);
+    connect(&client_, &protocols::FtpClient::requestDone, this, &FtpDelivery::clientRequestDone);
+    connect(&client_, &protocols::FtpClient::progress, this, &FtpDelivery::uploadProgress);
+    connect(&stallWatchdog_, &QTimer::timeout, this, &FtpDelivery::stallWatchdogFired);
 }
-
-QString FtpDelivery::text(QStringView key) const { return services_.messages.text(key); }
-
-void FtpDelivery::presetLog(const QString& message) { services_.log.WritePresetLog(message); }
 
 void FtpDelivery::start(backup::RunState& run) {
     run_ = &run;
     if (run.RunFileList.isEmpty()) {
-        presetLog(text(u"ftpnofiles") + kErrorMark);
+        presetError(text(u"ftpnofiles"));
         return;
     }
     run.FtpBusy = true;
     const backup::tarcopt& preset = run.preset;
-    const bool anonymous = preset.fus.isEmpty() && preset.fpa.isEmpty();
-    sftp.setUserName(anonymous ? QStringLiteral("anonymous") : preset.fus);
-    sftp.setPassword(anonymous ? kAnonymousPassword : preset.fpa);
+    const QString& userName = preset.fus;
+    const QString& password = preset.fpa;
+    const bool anonymous = userName.isEmpty() && password.isEmpty();
+    client_.setUserName(anonymous ? QStringLiteral("anonymous") : userName);
+    client_.setPassword(anonymous ? kAnonymousPassword : password);
 
-    QString hostText = preset.fse;
+    const QString& server = preset.fse;
+    QString hostText = server;
     if (hostText.startsWith(QLatin1String("http://"))) {
         const std::optional<QString> resolved = ResolveFtpHost(http_, hostText);
         if (!resolved) {
-            presetLog(text(u"couldntgetftphost") + kErrorMark);
+            presetError(text(u"couldntgetftphost"));
             run.FtpBusy = false;
             return;
         }
@@ -87,98 +95,92 @@ void FtpDelivery::start(backup::RunState& run) {
     const HostAndPort address = splitHostPort(hostText, QStringLiteral("ftp"));
     host_ = address.host;
     port_ = address.port;
-    sftp.setHost(host_);
-    sftp.setPort(port_);
-    sftp.setImageMode(true);
-    sftp.setPassive(!preset.fac);
-    sftp.setRemoteFolder(preset.ffo);
-    sftp.setTlsMode(tlsMode(preset.fss));
+    client_.setHost(host_);
+    client_.setPort(port_);
+    client_.setImageMode(true);
+    const bool activeMode = preset.fac;
+    const QString& remoteFolder = preset.ffo;
+    const int storedTlsMode = preset.fss;
+    client_.setPassive(!activeMode);
+    client_.setRemoteFolder(remoteFolder);
+    client_.setTlsMode(tlsMode(storedTlsMode));
 
-    restartOperationTimer(run, services_.options.tft, settings_.minute);
-    CurrentFileIndex = 0;
-    RetriesUsed = 0;
-    SentNames.clear();
+    const int uploadTimeoutMinutes = services_.options.tft;
+    restartOperationTimer(run, uploadTimeoutMinutes, settings_.minute);
+    beginAttempts();
     uploadsRecorded_ = false;
-    LastProgressTime.invalidate();
-    pendingQuit_ = QuitKind::None;
-    resumeWhenQuitDone_ = false;
-    active_ = true;
+    lastProgress_.invalidate();
     presetLog(text(u"ftpconnectingto") + hostText + QLatin1Char('.'));
-    FtpQuitSent = false;
-    sftp.connectAsync();
+    finalQuitSent_ = false;
+    client_.connectAsync();
 }
 
-void FtpDelivery::resumeAfterPause() {
-    if (!active_)
-        return;
-    if (pendingQuit_ == QuitKind::Failure) {
-        // The connection of the failed attempt is still being closed; a new one would be
-        // refused while it is.
-        resumeWhenQuitDone_ = true;
-        return;
-    }
+void FtpDelivery::connectAgain() {
     presetLog(text(u"ftpconnectingto") + host_ + QLatin1Char('.'));
-    FtpQuitSent = false;
-    sftp.openAsync();
+    finalQuitSent_ = false;
+    client_.openAsync();
 }
 
-void FtpDelivery::abortClient() { sftp.abort(); }
+bool FtpDelivery::clientConnected() const {
+    return client_.isConnected();
+}
+
+void FtpDelivery::sendQuit() {
+    client_.quitAsync();
+}
+
+void FtpDelivery::abortClient() {
+    client_.abort();
+}
 
 void FtpDelivery::endAborted() {
-    ftpretrytimer.stop();
-    if (!active_)
-        return;
+    stallWatchdog_.stop();
+    RetryingDelivery::endAborted();
+}
+
+void FtpDelivery::deliveryAborted() {
     cleaner_.keepUnsettled();
     recordUploads();
-    pendingQuit_ = QuitKind::None;
-    resumeWhenQuitDone_ = false;
-    endDelivery();
 }
 
-void FtpDelivery::endDelivery() {
-    active_ = false;
-    if (run_)
-        run_->FtpBusy = false;
+void FtpDelivery::clientRequestDone(FtpRequest request, int errorCode) {
+    if (!takesCompletion(request == FtpRequest::Quit))
+        return;
+    if (errorCode != 0 && !goesOnAfterError(request, errorCode))
+        return;
+    makeNextRequest(request, errorCode);
 }
 
-void FtpDelivery::sftpRequestDone(FtpRequest request, int errorCode) {
-    if (!active_)
-        return;
-    if (services_.flags.AbortRequested) {
-        sftp.abort();
-        return;
-    }
-    const QString message = sftp.errorMessage();
-    if (request == FtpRequest::Quit && pendingQuit_ == QuitKind::Failure) {
-        // This QUIT only closes the connection of a failure that is already handled:
-        // whatever it answers is no further failure.
-        pendingQuit_ = QuitKind::None;
-        quitDone();
-        return;
-    }
-    if (errorCode != 0 && socketErrorOf(message) == QLatin1String("10053") && FtpQuitSent) {
-        LastFtpError = message;
+bool FtpDelivery::goesOnAfterError(FtpRequest request, int errorCode) {
+    const QString message = client_.errorMessage();
+    if (socketErrorOf(message) == QLatin1String("10053") && finalQuitSent_) {
+        lastError_ = message;
         presetLog(text(u"ftpctrlconnclosed"));
-        if (sftp.isConnected())
-            sftp.quitAsync();
+        if (client_.isConnected())
+            client_.quitAsync();
         run_->FtpBusy = false;
-    } else if (errorCode != 0 && request == FtpRequest::Quit && FtpQuitSent) {
-        finalQuitFailed(message);
-        return;
-    } else if (errorCode != 0 && errorCode != kReplyFileUnavailable) {
-        LastFtpError = message;
-        presetLog(text(u"ftperror") + message + kErrorMark);
-        failurePath(errorCode);
-        return;
+        return true;
     }
+    if (request == FtpRequest::Quit && finalQuitSent_) {
+        finalQuitFailed(message);
+        return false;
+    }
+    if (errorCode == kReplyFileUnavailable)
+        return true;
+    lastError_ = message;
+    presetError(text(u"ftperror") + message);
+    failurePath(errorCode);
+    return false;
+}
 
+void FtpDelivery::makeNextRequest(FtpRequest request, int errorCode) {
     switch (request) {
     case FtpRequest::Open:
-        LastProgressTime.invalidate();
-        sftp.userAsync();
+        lastProgress_.invalidate();
+        client_.userAsync();
         break;
     case FtpRequest::User:
-        sftp.passAsync();
+        client_.passAsync();
         break;
     case FtpRequest::Pass:
     case FtpRequest::Connect:
@@ -186,7 +188,7 @@ void FtpDelivery::sftpRequestDone(FtpRequest request, int errorCode) {
         break;
     case FtpRequest::Cwd:
         // After a 550 the uploads go to the folder the server is in.
-        sftp.typeSetAsync();
+        client_.typeSetAsync();
         break;
     case FtpRequest::TypeSet:
         typeSet();
@@ -201,27 +203,27 @@ void FtpDelivery::sftpRequestDone(FtpRequest request, int errorCode) {
         quitDone();
         break;
     default:
-        presetLog(text(u"ftpunknownreq") + QString::number(static_cast<int>(request)) + kErrorMark);
+        presetError(text(u"ftpunknownreq") + QString::number(static_cast<int>(request)));
         break;
     }
 }
 
 void FtpDelivery::loggedIn() {
-    const QString& folder = sftp.remoteFolder();
+    const QString& folder = client_.remoteFolder();
     if (folder.isEmpty()) {
-        sftp.typeSetAsync();
+        client_.typeSetAsync();
         return;
     }
     presetLog(text(u"ftpchangingfolder") + QStringLiteral(" \"") + folder + QStringLiteral("\"."));
-    sftp.cwdAsync();
+    client_.cwdAsync();
 }
 
 void FtpDelivery::typeSet() {
     const backup::tarcopt& preset = run_->preset;
-    if (preset.fco && !preset.fca) {
+    if (cleanerOn(preset) && !cleanerAfterUploads(preset)) {
         runCleaner();
         if (!cleaner_.isEmpty()) {
-            DeleteNextOldUpload();
+            deleteNextOldUpload();
             return;
         }
     }
@@ -230,34 +232,37 @@ void FtpDelivery::typeSet() {
 
 void FtpDelivery::runCleaner() {
     const backup::tarcopt& preset = run_->preset;
-    const int count = preset.fcm == 0 ? preset.fcv : 0;
-    const int days = preset.fcm == 0 ? 0 : preset.fcv;
-    cleaner_.select(run_->CurrentPresetName, count, days, SentNames);
+    // The limit counts the newest uploads to keep, or the days they are kept.
+    const bool keepsCount = preset.fcm == 0;
+    const int limit = preset.fcv;
+    const int count = keepsCount ? limit : 0;
+    const int days = keepsCount ? 0 : limit;
+    cleaner_.select(run_->CurrentPresetName, count, days, sentNames_);
 }
 
-void FtpDelivery::DeleteNextOldUpload() {
+void FtpDelivery::deleteNextOldUpload() {
     if (cleaner_.isEmpty())
         return;
     const QString name = cleaner_.first();
     presetLog(text(u"ftpcleanerdelete") + name + QLatin1Char('.'));
-    sftp.setRemoteFileName(name);
-    sftp.deleAsync();
+    client_.setRemoteFileName(name);
+    client_.deleAsync();
 }
 
 void FtpDelivery::deleDone(int errorCode) {
     const QString name = cleaner_.first();
     // 550: the file is not there (any more); the cleaner goes on with the next name.
     if (errorCode != 0)
-        presetLog(text(u"ftpcleanercannotdelete") + name + QLatin1Char('.') + kErrorMark);
+        presetError(text(u"ftpcleanercannotdelete") + name + QLatin1Char('.'));
     else
         presetLog(text(u"ftpcleanerdeleted") + name + QLatin1Char('.'));
     cleaner_.firstSettled();
     if (!cleaner_.isEmpty()) {
-        DeleteNextOldUpload();
+        deleteNextOldUpload();
         return;
     }
     cleaner_.keepUnsettled();
-    if (run_->preset.fca)
+    if (cleanerAfterUploads(run_->preset))
         finishConnection();
     else
         uploadCurrentOrFinish();
@@ -265,18 +270,18 @@ void FtpDelivery::deleDone(int errorCode) {
 
 void FtpDelivery::uploadCurrentOrFinish() {
     // A retry after the last upload (a failed cleaner DELE) finds nothing left to send.
-    if (CurrentFileIndex < run_->RunFileList.size())
-        startUpload(run_->RunFileList.at(CurrentFileIndex));
+    if (currentFile_ < run_->RunFileList.size())
+        startUpload(run_->RunFileList.at(currentFile_));
     else
         allUploaded();
 }
 
 void FtpDelivery::allUploaded() {
     const backup::tarcopt& preset = run_->preset;
-    if (preset.fco && preset.fca) {
+    if (cleanerOn(preset) && cleanerAfterUploads(preset)) {
         runCleaner();
         if (!cleaner_.isEmpty()) {
-            DeleteNextOldUpload();
+            deleteNextOldUpload();
             return;
         }
     }
@@ -285,54 +290,53 @@ void FtpDelivery::allUploaded() {
 
 void FtpDelivery::startUpload(const QString& name) {
     presetLog(text(u"ftpupload") + QStringLiteral(" \"") + name + QStringLiteral("\"."));
-    sftp.setRemoteFileName(name);
-    sftp.setLocalFileName(run_->runFilePath(name));
-    ftpretrytimer.start();
-    sftp.putAsync();
+    client_.setRemoteFileName(name);
+    client_.setLocalFileName(run_->runFilePath(name));
+    stallWatchdog_.start();
+    client_.putAsync();
 }
 
-void FtpDelivery::sftpProgress64(qint64) {
+void FtpDelivery::uploadProgress(qint64) {
     if (!active_)
         return;
-    if (LastProgressTime.isValid() && LastProgressTime.elapsed() <= kProgressRearmMilliseconds)
+    if (lastProgress_.isValid() && lastProgress_.elapsed() <= kProgressRearmMilliseconds)
         return;
-    ftpretrytimer.start();
-    LastProgressTime.start();
+    stallWatchdog_.start();
+    lastProgress_.start();
 }
 
-void FtpDelivery::ftpretrytimerTimer() {
-    ftpretrytimer.stop();
-    if (!sftp.isConnected())
+void FtpDelivery::stallWatchdogFired() {
+    stallWatchdog_.stop();
+    if (!client_.isConnected())
         return;
-    presetLog(QStringLiteral("FTP Server is hanging, aborting the transfer [!]"));
+    presetError(QStringLiteral("FTP Server is hanging, aborting the transfer"));
     // The pending upload now ends with an error and takes the failure path.
-    sftp.abort();
+    client_.abort();
 }
 
 void FtpDelivery::putDone(int errorCode) {
-    ftpretrytimer.stop();
+    stallWatchdog_.stop();
     // libcurl accepts 226 and 250 as the end of a good transfer; so does the delivery.
-    const int reply = sftp.lastReplyCode();
-    LastUploadOk = reply == 226 || reply == 250;
-    const QString name = sftp.remoteFileName();
-    if (errorCode != 0 || !LastUploadOk) {
-        presetLog(text(u"ftpcantupload") + QStringLiteral(" \"") + name + QStringLiteral("\".") +
-                  kErrorMark);
+    const int reply = client_.lastReplyCode();
+    lastUploadOk_ = reply == 226 || reply == 250;
+    const QString name = client_.remoteFileName();
+    if (errorCode != 0 || !lastUploadOk_) {
+        presetError(text(u"ftpcantupload") + QStringLiteral(" \"") + name + QStringLiteral("\"."));
         failurePath(errorCode);
         return;
     }
     presetLog(text(u"ftpuploaded") + QStringLiteral(" \"") + name + QStringLiteral("\"."));
-    SentNames << name;
+    sentNames_ << name;
     run_->deliveredFiles.insert(name);
     histories(services_).recordDelivery(run_->CurrentPresetName, backup::DeliveryKind::Ftp,
                                         historyLocation(name));
-    ++CurrentFileIndex;
+    ++currentFile_;
     uploadCurrentOrFinish();
 }
 
 QString FtpDelivery::historyLocation(const QString& name) const {
     const QString port = port_ == QLatin1String("ftp") ? QStringLiteral("21") : port_;
-    const QString& folder = sftp.remoteFolder();
+    const QString& folder = client_.remoteFolder();
     const QString folderPart =
         folder.isEmpty() ? QStringLiteral("/") : QLatin1Char('/') + folder + QLatin1Char('/');
     return host_ + QLatin1Char(':') + port + folderPart + name;
@@ -340,71 +344,44 @@ QString FtpDelivery::historyLocation(const QString& name) const {
 
 void FtpDelivery::finishConnection() {
     recordUploads();
-    FtpQuitSent = true;
-    pendingQuit_ = QuitKind::Final;
-    sftp.quitAsync();
-    ftpretrytimer.stop();
+    finalQuitSent_ = true;
+    sendFinalQuit();
+    stallWatchdog_.stop();
 }
 
 void FtpDelivery::recordUploads() {
     // Also the uploads of a delivery that ends half-way: the cleaner must find them.
-    if (uploadsRecorded_ || SentNames.isEmpty())
+    if (uploadsRecorded_ || sentNames_.isEmpty())
         return;
-    histories(services_).recordForCleaner(run_->CurrentPresetName, SentNames,
+    histories(services_).recordForCleaner(run_->CurrentPresetName, sentNames_,
                                           backup::CleanerHistory::Ftp);
     uploadsRecorded_ = true;
 }
 
-void FtpDelivery::quitDone() {
-    pendingQuit_ = QuitKind::None;
-    if (LastUploadOk)
+void FtpDelivery::logDisconnected() {
+    if (lastUploadOk_)
         presetLog(text(u"ftpdisconnected"));
     else
-        presetLog(text(u"ftpdisconnectedwitherror") + LastFtpError + kErrorMark);
-    if (resumeWhenQuitDone_) {
-        resumeWhenQuitDone_ = false;
-        resumeAfterPause();
-        return;
-    }
-    if (!run_->RetryWaiting)
-        endDelivery();
+        presetError(text(u"ftpdisconnectedwitherror") + lastError_);
 }
 
 void FtpDelivery::finalQuitFailed(const QString& message) {
     // Every file is on the server and recorded: the delivery is complete, whatever the
     // goodbye went like.
-    pendingQuit_ = QuitKind::None;
-    LastFtpError = message;
-    presetLog(text(u"ftpdisconnectedwitherror") + message + kErrorMark);
-    endDelivery();
+    lastError_ = message;
+    presetError(text(u"ftpdisconnectedwitherror") + message);
+    endAfterFailedFinalQuit();
 }
 
 void FtpDelivery::failurePath(int errorCode) {
-    ftpretrytimer.stop();
+    stallWatchdog_.stop();
     cleaner_.keepUnsettled();
-    if (sftp.isConnected()) {
-        pendingQuit_ = QuitKind::Failure;
-        sftp.quitAsync();
-    }
-    const core::topt& options = services_.options;
-    if (options.fre) {
-        if (RetriesUsed < options.fti && errorCode != kReplyNotLoggedIn) {
-            ++RetriesUsed;
-            presetLog(core::formatMessage(text(u"ftptryingagain"), {QString::number(options.fin)}) +
-                      QStringLiteral(" (%1/%2).").arg(RetriesUsed).arg(options.fti));
-            scheduleRetry_(options.fin * 1000);
-            return;
-        }
-        presetLog(text(u"ftpcancelnomoreretr") + kErrorMark);
-    } else {
-        presetLog(text(u"ftpcancelnoreit") + kErrorMark);
-    }
+    // A refused log-in stays refused.
+    failed(errorCode != kReplyNotLoggedIn);
+}
+
+void FtpDelivery::deliveryGivenUp() {
     recordUploads();
-    stopOperationTimer(*run_);
-    // With a QUIT under way the delivery ends when it is answered, so that its line
-    // comes before the run goes on.
-    if (pendingQuit_ == QuitKind::None)
-        endDelivery();
 }
 
 } // namespace stowline::net

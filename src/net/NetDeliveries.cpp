@@ -2,6 +2,7 @@
 
 #include "backup/RunState.h"
 #include "core/EventLog.h"
+#include "core/EventWait.h"
 #include "core/MessageTable.h"
 #include "core/Options.h"
 #include "core/ProgramState.h"
@@ -30,8 +31,12 @@ void NetDeliveries::startEmailDelivery(backup::RunState& run) {
 
 void NetDeliveries::startFtpDelivery(backup::RunState& run) {
     run_ = &run;
-    waitWhile([&] { return run.SmtpBusy && !services_.flags.AbortRequested; },
-              services_.options.cms, kDeliveryWakeUp);
+    const bool busyPolling = services_.options.cms;
+    core::waitProcessingEvents([&run] { return !run.SmtpBusy; },
+                               core::WaitRules()
+                                   .wakeUpEvery(kDeliveryWakeUp)
+                                   .pausingEachTurn(!busyPolling)
+                                   .endingOnAbort(services_.flags));
     run.RetryWaiting = false;
     // An abort is served by the run's wait, with its grace period.
     if (services_.flags.AbortRequested)
@@ -52,8 +57,10 @@ void NetDeliveries::abortDeliveries(backup::RunState& run) {
     // completion that arrives only aborts its client.
     RetryMode_ = RetryMode::AbortGrace;
     retrytimer.start(settings_.abortGracePeriod);
-    waitWhile([this] { return services_.flags.AbortRequested; }, services_.options.cms,
-              kGracePeriodWakeUp);
+    const bool busyPolling = services_.options.cms;
+    core::waitProcessingEvents(
+        [this] { return !services_.flags.AbortRequested; },
+        core::WaitRules().wakeUpEvery(kGracePeriodWakeUp).pausingEachTurn(!busyPolling));
     ftp_.endAborted();
     email_.endAborted();
 }

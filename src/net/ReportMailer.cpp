@@ -79,7 +79,8 @@ bool ReportMailer::SendErrorReport(const QString& line) {
 }
 
 bool ReportMailer::SendLogByEmail(int hours) {
-    log_.WriteLog(messages_.text(u"logtoemailsending") + options_.sto);
+    const QString& recipient = options_.sto;
+    log_.WriteLog(messages_.text(u"logtoemailsending") + recipient);
     core::OperationScope operation(flags_);
     const QString subject =
         core::formatMessage(messages_.text(u"logtoemailsubj"), {QString::number(hours)});
@@ -89,20 +90,13 @@ bool ReportMailer::SendLogByEmail(int hours) {
 
 void ReportMailer::prepare(const QString& subject, const QStringList& textLines) {
     ssmtperr.setTimeoutSeconds(timeoutSeconds_);
-    ssmtperr.setAttachments({});
-    ssmtperr.setRecipients({options_.sto});
+    setUpSmtpClient(ssmtperr, {.server = options_.ssr,
+                               .sender = options_.sfm,
+                               .recipient = options_.sto,
+                               .userName = options_.sur,
+                               .password = options_.spd,
+                               .tlsMode = options_.sss});
     ssmtperr.setSubject(subject);
-    ssmtperr.setSender(options_.sfm);
-    ssmtperr.setHeaderFrom(options_.sfm);
-    ssmtperr.setHeaderTo(options_.sto);
-    const HostAndPort address = splitHostPort(options_.ssr, QStringLiteral("25"));
-    ssmtperr.setHost(address.host);
-    ssmtperr.setPort(address.port);
-    const bool authenticate = !options_.sur.isEmpty();
-    ssmtperr.setUserName(authenticate ? options_.sur : QString());
-    ssmtperr.setPassword(authenticate ? options_.spd : QString());
-    ssmtperr.setAuth(authenticate ? protocols::SmtpAuth::Automatic : protocols::SmtpAuth::None);
-    ssmtperr.setTlsMode(smtpTlsMode(options_.sss));
     ssmtperr.setTextLines(textLines);
 }
 

@@ -1,11 +1,13 @@
 #include "protocols/FtpClient.h"
 
+#include "core/EventWait.h"
 #include "protocols/CurlDriver.h"
-#include "protocols/SyncWait.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+
+#include <utility>
 
 namespace stowline::protocols {
 
@@ -59,7 +61,7 @@ QString normalizedFolder(QString folder) {
 } // namespace
 
 FtpClient::FtpClient(CurlDriver& driver, QObject* parent)
-    : QObject(parent), driver_(driver),
+    : QObject(parent), ConnectionSettings(QStringLiteral("ftp"), TransferLimits{}), driver_(driver),
       queue_(this, [this](int request, const Outcome& outcome) { report(request, outcome); }) {
     session_.tracker().stepBegan = [this](const ReplyTracker::Step& step) {
         queue_.commandSent(step.verb);
@@ -134,57 +136,41 @@ std::shared_ptr<RequestQueue::Ticket> FtpClient::request(FtpRequest request) {
     if (request == FtpRequest::Quit && !isConnected())
         return queue_.answer(number, {});
 
-    Kind kind = Kind::Login;
-    std::vector<RequestQueue::Stage> stages{{number, {}}};
-    switch (request) {
-    case FtpRequest::Open:
-    case FtpRequest::User:
-    case FtpRequest::Pass:
-        stages = {{static_cast<int>(FtpRequest::Open), {}},
-                  {static_cast<int>(FtpRequest::User), {"USER"}},
-                  {static_cast<int>(FtpRequest::Pass), {"PASS"}}};
-        break;
-    case FtpRequest::Connect:
-        break;
-    case FtpRequest::Cwd:
-        kind = Kind::Cwd;
-        break;
-    case FtpRequest::TypeSet:
-        kind = Kind::TypeSet;
-        break;
-    case FtpRequest::Put:
-        kind = Kind::Put;
-        break;
-    case FtpRequest::Get:
-        kind = Kind::Get;
-        break;
-    case FtpRequest::Dele:
-        kind = Kind::Dele;
-        break;
-    case FtpRequest::Quit:
-        kind = Kind::Quit;
-        break;
-    case FtpRequest::Size:
-        kind = Kind::Size;
-        break;
-    case FtpRequest::List:
-        kind = Kind::List;
-        break;
-    }
-    queue_.beginTransfer(std::move(stages));
+    const bool separateLoginSteps =
+        request == FtpRequest::Open || request == FtpRequest::User || request == FtpRequest::Pass;
+    if (separateLoginSteps)
+        queue_.beginTransfer({{static_cast<int>(FtpRequest::Open), {}},
+                              {static_cast<int>(FtpRequest::User), {"USER"}},
+                              {static_cast<int>(FtpRequest::Pass), {"PASS"}}});
+    else
+        queue_.beginTransfer({{number, {}}});
     auto ticket = queue_.claim(number);
-    if (const Outcome failed = start(kind); !failed.ok())
+    if (const Outcome failed = start(transferFor(request)); !failed.ok())
         queue_.finishTransfer(failed);
     return ticket;
 }
 
+FtpClient::Kind FtpClient::transferFor(FtpRequest request) {
+    static constexpr std::pair<FtpRequest, Kind> kTransfers[] = {
+        {FtpRequest::Open, Kind::Login}, {FtpRequest::User, Kind::Login},
+        {FtpRequest::Pass, Kind::Login}, {FtpRequest::Connect, Kind::Login},
+        {FtpRequest::Cwd, Kind::Cwd},    {FtpRequest::TypeSet, Kind::TypeSet},
+        {FtpRequest::Put, Kind::Put},    {FtpRequest::Get, Kind::Get},
+        {FtpRequest::Dele, Kind::Dele},  {FtpRequest::Quit, Kind::Quit},
+        {FtpRequest::Size, Kind::Size},  {FtpRequest::List, Kind::List},
+    };
+    for (const auto& [served, kind] : kTransfers)
+        if (served == request)
+            return kind;
+    return Kind::Login;
+}
+
 bool FtpClient::waitFor(const std::shared_ptr<RequestQueue::Ticket>& ticket) {
     const auto reported = [&ticket] { return ticket->reported; };
-    const auto timeout = std::chrono::seconds(limits_.timeoutSeconds > 0 ? limits_.timeoutSeconds
-                                                                          : 15);
-    if (!waitProcessingEvents(reported, timeout)) {
+    const auto timeout = std::chrono::seconds(timeoutSeconds());
+    if (!core::waitUntil(reported, timeout)) {
         stopAll(Outcome::timedOut());
-        waitProcessingEvents(reported, std::chrono::seconds(1));
+        core::waitUntil(reported, std::chrono::seconds(1));
     }
     return ticket->reported && ticket->outcome.ok();
 }
@@ -269,24 +255,59 @@ void FtpClient::setConnectionOptions() {
     curl_easy_setopt(easy, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_SINGLECWD));
     if (!passive_)
         curl_easy_setopt(easy, CURLOPT_FTPPORT, "-");
-    curl_easy_setopt(easy, CURLOPT_ACCEPTTIMEOUT_MS,
-                     static_cast<long>(limits_.timeoutSeconds > 0 ? limits_.timeoutSeconds : 15) *
-                         1000L);
+    curl_easy_setopt(easy, CURLOPT_ACCEPTTIMEOUT_MS, static_cast<long>(timeoutSeconds()) * 1000L);
     curl_easy_setopt(easy, CURLOPT_TRANSFERTEXT, imageMode_ ? 0L : 1L);
 }
 
 Outcome FtpClient::start(Kind kind) {
-    CURL* easy = session_.easy();
-    const QByteArray type = imageMode_ ? "TYPE I" : "TYPE A";
+    if (const Outcome failed = prepareTransfer(kind); !failed.ok())
+        return failed;
+    setConnectionOptions();
+    if (kind == Kind::Put || kind == Kind::Get)
+        reportProgress();
+    running_ = kind;
+    driver_.start(session_.easy(), [this, kind](CURLcode result) { finished(kind, result); });
+    return {};
+}
+
+Outcome FtpClient::prepareTransfer(Kind kind) {
     switch (kind) {
     case Kind::Login:
-        // A new log-in is a new control connection; an old one is dropped.
-        session_.closeConnections();
-        workingFolder_.clear();
-        session_.prepare(baseUrl(), limits_);
-        curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
-        curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
-        break;
+        prepareLogin();
+        return {};
+    case Kind::Put:
+        return prepareUpload();
+    case Kind::Get:
+    case Kind::List:
+        return prepareDownload(kind);
+    case Kind::Cwd:
+    case Kind::TypeSet:
+    case Kind::Dele:
+    case Kind::Quit:
+    case Kind::Size:
+        prepareCommand(kind);
+        return {};
+    }
+    return {};
+}
+
+void FtpClient::prepareLogin() {
+    // A new log-in is a new control connection; an old one is dropped.
+    session_.closeConnections();
+    workingFolder_.clear();
+    session_.prepare(baseUrl(), limits_);
+    curl_easy_setopt(session_.easy(), CURLOPT_FRESH_CONNECT, 1L);
+    curl_easy_setopt(session_.easy(), CURLOPT_NOBODY, 1L);
+}
+
+QByteArray FtpClient::typeCommand() const {
+    return imageMode_ ? "TYPE I" : "TYPE A";
+}
+
+// The transfers that only send commands, without data.
+void FtpClient::prepareCommand(Kind kind) {
+    CURL* easy = session_.easy();
+    switch (kind) {
     case Kind::Cwd:
         requestedFolder_ = remoteFolder_;
         session_.prepare(folderUrl(requestedFolder_), limits_);
@@ -295,7 +316,7 @@ Outcome FtpClient::start(Kind kind) {
     case Kind::TypeSet:
         session_.prepare(folderUrl(workingFolder_), limits_);
         curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
-        session_.setList(CURLOPT_QUOTE, {type});
+        session_.setList(CURLOPT_QUOTE, {typeCommand()});
         break;
     case Kind::Dele:
         session_.prepare(folderUrl(workingFolder_), limits_);
@@ -311,60 +332,64 @@ Outcome FtpClient::start(Kind kind) {
         curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
         session_.setList(CURLOPT_QUOTE, {"QUIT"});
         break;
-    case Kind::Put: {
-        upload_.reset(std::fopen(QFile::encodeName(localFileName_).constData(), "rb"));
-        if (!upload_)
-            return {errors::kLocalFile,
-                    QStringLiteral("Cannot open local file %1").arg(localFileName_)};
-        const qint64 size = QFileInfo(localFileName_).size();
-        session_.prepare(folderUrl(workingFolder_) + encodeUrlPath(remoteFileName_), limits_);
-        curl_easy_setopt(easy, CURLOPT_UPLOAD, 1L);
-        curl_easy_setopt(easy, CURLOPT_READDATA, upload_.get());
-        curl_easy_setopt(easy, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(size));
-        curl_easy_setopt(easy, CURLOPT_UPLOAD_BUFFERSIZE, kUploadBufferSize);
-        // TYPE on every transfer keeps the server's mode and libcurl's idea of it equal.
-        session_.setList(CURLOPT_QUOTE, {type});
-        break;
-    }
-    case Kind::Get:
-    case Kind::List:
-        download_ = std::make_unique<QSaveFile>(localFileName_);
-        downloadFailed_ = false;
-        if (!download_->open(QIODevice::WriteOnly)) {
-            const QString why = download_->errorString();
-            download_.reset();
-            return {errors::kLocalFile,
-                    QStringLiteral("Cannot write local file %1: %2").arg(localFileName_, why)};
-        }
-        if (kind == Kind::Get) {
-            session_.prepare(folderUrl(workingFolder_) + encodeUrlPath(remoteFileName_),
-                             limits_);
-            session_.setList(CURLOPT_QUOTE, {type});
-        } else {
-            // Log in, list and log out on a connection of its own.
-            session_.prepare(folderUrl(remoteFolder_), limits_);
-            curl_easy_setopt(easy, CURLOPT_DIRLISTONLY, 1L);
-            curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
-            curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
-        }
-        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &FtpClient::writeToFile);
-        curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
-        break;
     case Kind::Size:
         session_.prepare(folderUrl(workingFolder_) + encodeUrlPath(remoteFileName_), limits_);
         curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
         break;
+    default:
+        break;
     }
-    setConnectionOptions();
-    if (kind == Kind::Put || kind == Kind::Get) {
-        progressBytes_ = 0;
-        curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
-        curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &FtpClient::onProgress);
-        curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
-    }
-    running_ = kind;
-    driver_.start(easy, [this, kind](CURLcode result) { finished(kind, result); });
+}
+
+Outcome FtpClient::prepareUpload() {
+    upload_.reset(std::fopen(QFile::encodeName(localFileName_).constData(), "rb"));
+    if (!upload_)
+        return {errors::kLocalFile,
+                QStringLiteral("Cannot open local file %1").arg(localFileName_)};
+    const qint64 size = QFileInfo(localFileName_).size();
+    CURL* easy = session_.easy();
+    session_.prepare(folderUrl(workingFolder_) + encodeUrlPath(remoteFileName_), limits_);
+    curl_easy_setopt(easy, CURLOPT_UPLOAD, 1L);
+    curl_easy_setopt(easy, CURLOPT_READDATA, upload_.get());
+    curl_easy_setopt(easy, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(size));
+    curl_easy_setopt(easy, CURLOPT_UPLOAD_BUFFERSIZE, kUploadBufferSize);
+    // TYPE on every transfer keeps the server's mode and libcurl's idea of it equal.
+    session_.setList(CURLOPT_QUOTE, {typeCommand()});
     return {};
+}
+
+// A download of the remote file (Get) or of the folder's names (List) into the local file.
+Outcome FtpClient::prepareDownload(Kind kind) {
+    download_ = std::make_unique<QSaveFile>(localFileName_);
+    downloadFailed_ = false;
+    if (!download_->open(QIODevice::WriteOnly)) {
+        const QString why = download_->errorString();
+        download_.reset();
+        return {errors::kLocalFile,
+                QStringLiteral("Cannot write local file %1: %2").arg(localFileName_, why)};
+    }
+    CURL* easy = session_.easy();
+    if (kind == Kind::Get) {
+        session_.prepare(folderUrl(workingFolder_) + encodeUrlPath(remoteFileName_), limits_);
+        session_.setList(CURLOPT_QUOTE, {typeCommand()});
+    } else {
+        // Log in, list and log out on a connection of its own.
+        session_.prepare(folderUrl(remoteFolder_), limits_);
+        curl_easy_setopt(easy, CURLOPT_DIRLISTONLY, 1L);
+        curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
+        curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
+    }
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &FtpClient::writeToFile);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+    return {};
+}
+
+void FtpClient::reportProgress() {
+    CURL* easy = session_.easy();
+    progressBytes_ = 0;
+    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &FtpClient::onProgress);
+    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
 }
 
 void FtpClient::finished(Kind kind, CURLcode result) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocols/ConnectionSettings.h"
 #include "protocols/CurlSession.h"
 #include "protocols/RequestQueue.h"
 
@@ -44,20 +45,15 @@ enum class FtpRequest {
 // so user name and password must be set before Open; each of the three still completes
 // on its own with the outcome of its own step. Every connection, also one made again
 // after a failure, negotiates TLS as the TLS mode asks before the password is sent.
-class FtpClient final : public QObject {
+//
+// The port is "ftp" (21) unless set; the time-out is 15 s by default.
+class FtpClient final : public QObject, public ConnectionSettings {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(FtpClient)
 public:
     explicit FtpClient(CurlDriver& driver, QObject* parent = nullptr);
     ~FtpClient() override;
 
-    void setHost(const QString& host) { host_ = host; }
-    const QString& host() const { return host_; }
-    // A port number, or "ftp" (or nothing) for 21.
-    void setPort(const QString& port) { port_ = port; }
-    const QString& port() const { return port_; }
-    void setUserName(const QString& userName) { userName_ = userName; }
-    void setPassword(const QString& password) { password_ = password; }
     // The folder Cwd changes to and listNames lists; relative to the log-in folder unless
     // it begins with "/".
     void setRemoteFolder(const QString& folder) { remoteFolder_ = folder; }
@@ -65,16 +61,10 @@ public:
     void setRemoteFileName(const QString& name) { remoteFileName_ = name; }
     const QString& remoteFileName() const { return remoteFileName_; }
     void setLocalFileName(const QString& path) { localFileName_ = path; }
-    const QString& localFileName() const { return localFileName_; }
     // Image (binary) transfers; ASCII when off.
     void setImageMode(bool image) { imageMode_ = image; }
     void setPassive(bool passive) { passive_ = passive; }
     void setTlsMode(FtpTlsMode mode) { tlsMode_ = mode; }
-    // Trust this PEM certificate (for example a server's self-signed one) instead of the
-    // system store. Certificates are always verified.
-    void setTrustedCertificate(const QString& pemFile) { limits_.trustedCertificate = pemFile; }
-    // Connecting, each server reply and the synchronous forms; 15 s by default.
-    void setTimeoutSeconds(int seconds) { limits_.timeoutSeconds = seconds; }
     // A data transfer without progress for this long fails with the time-out error.
     void setStallTimeoutSeconds(int seconds) { limits_.stallSeconds = seconds; }
 
@@ -121,11 +111,20 @@ private:
     enum class Kind { Login, Cwd, TypeSet, Put, Get, Dele, Quit, Size, List };
 
     std::shared_ptr<RequestQueue::Ticket> request(FtpRequest request);
+    // The transfer that serves `request`.
+    static Kind transferFor(FtpRequest request);
     // Ends every pending request at once, each reported with `why`.
     void stopAll(const Outcome& why);
     bool waitFor(const std::shared_ptr<RequestQueue::Ticket>& ticket);
     Outcome checkSettings(FtpRequest request) const;
     Outcome start(Kind kind);
+    Outcome prepareTransfer(Kind kind);
+    void prepareLogin();
+    void prepareCommand(Kind kind);
+    Outcome prepareUpload();
+    Outcome prepareDownload(Kind kind);
+    void reportProgress();
+    QByteArray typeCommand() const;
     void setConnectionOptions();
     void finished(Kind kind, CURLcode result);
     void report(int request, const Outcome& outcome);
@@ -144,12 +143,7 @@ private:
     CurlDriver& driver_;
     CurlSession session_;
     RequestQueue queue_;
-    TransferLimits limits_;
 
-    QString host_;
-    QString port_ = QStringLiteral("ftp");
-    QString userName_;
-    QString password_;
     QString remoteFolder_;
     QString remoteFileName_;
     QString localFileName_;

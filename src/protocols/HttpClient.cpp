@@ -1,7 +1,7 @@
 #include "protocols/HttpClient.h"
 
+#include "core/EventWait.h"
 #include "protocols/CurlDriver.h"
-#include "protocols/SyncWait.h"
 
 #include <QUrl>
 
@@ -49,8 +49,8 @@ HttpAnswer HttpClient::post(const QString& url, const QByteArray& body) {
     });
     // libcurl's own time-out ends the transfer; the margin only guards against a stall
     // of the event loop itself.
-    if (!waitProcessingEvents([&result] { return result.has_value(); },
-                              std::chrono::seconds(seconds + 2))) {
+    if (!core::waitUntil([&result] { return result.has_value(); },
+                         std::chrono::seconds(seconds + 2))) {
         driver_.cancel(easy);
         answer.error = QStringLiteral("No answer within %1 seconds").arg(seconds);
         return answer;

@@ -1,7 +1,7 @@
 #include "protocols/SmtpClient.h"
 
+#include "core/EventWait.h"
 #include "protocols/CurlDriver.h"
-#include "protocols/SyncWait.h"
 
 #include <QHostInfo>
 #include <QUrl>
@@ -22,7 +22,8 @@ QByteArray angleAddress(const QString& address) {
 } // namespace
 
 SmtpClient::SmtpClient(CurlDriver& driver, QObject* parent)
-    : QObject(parent), driver_(driver),
+    : QObject(parent), ConnectionSettings(QStringLiteral("smtp"), TransferLimits{30, 0, {}}),
+      driver_(driver),
       queue_(this, [this](int request, const Outcome& outcome) { report(request, outcome); }) {
     session_.tracker().stepBegan = [this](const ReplyTracker::Step& step) {
         queue_.commandSent(step.verb);
@@ -151,11 +152,9 @@ SmtpClient::TicketPtr SmtpClient::request(SmtpRequest request) {
 
 bool SmtpClient::waitFor(const TicketPtr& ticket) {
     const auto reported = [&ticket] { return ticket->reported; };
-    if (!waitProcessingEvents(reported, std::chrono::seconds(limits_.timeoutSeconds > 0
-                                                                 ? limits_.timeoutSeconds
-                                                                 : 30))) {
+    if (!core::waitUntil(reported, std::chrono::seconds(timeoutSeconds()))) {
         stopAll(Outcome::timedOut());
-        waitProcessingEvents(reported, std::chrono::seconds(1));
+        core::waitUntil(reported, std::chrono::seconds(1));
     }
     return ticket->reported && ticket->outcome.ok();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocols/ConnectionSettings.h"
 #include "protocols/CurlSession.h"
 #include "protocols/MimeMessage.h"
 #include "protocols/RequestQueue.h"
@@ -44,27 +45,17 @@ enum class SmtpRequest {
 // message, so subject and attachments may be set after RCPT TO has completed. libcurl
 // always greets with EHLO (HELO only when the server refuses EHLO); heloAsync and
 // ehloAsync both complete with the outcome of that greeting.
-class SmtpClient final : public QObject {
+//
+// The port is "smtp" (25) unless set; the time-out is 30 s by default.
+class SmtpClient final : public QObject, public ConnectionSettings {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(SmtpClient)
 public:
     explicit SmtpClient(CurlDriver& driver, QObject* parent = nullptr);
     ~SmtpClient() override;
 
-    void setHost(const QString& host) { host_ = host; }
-    const QString& host() const { return host_; }
-    // A port number, or "smtp" (or nothing) for 25.
-    void setPort(const QString& port) { port_ = port; }
-    const QString& port() const { return port_; }
-    void setUserName(const QString& userName) { userName_ = userName; }
-    void setPassword(const QString& password) { password_ = password; }
     void setAuth(SmtpAuth auth) { auth_ = auth; }
     void setTlsMode(SmtpTlsMode mode) { tlsMode_ = mode; }
-    // Trust this PEM certificate (for example a server's self-signed one) instead of the
-    // system store. Certificates are always verified.
-    void setTrustedCertificate(const QString& pemFile) { limits_.trustedCertificate = pemFile; }
-    // Connecting, each server reply, and each synchronous form; 30 s by default.
-    void setTimeoutSeconds(int seconds) { limits_.timeoutSeconds = seconds; }
 
     // The envelope sender (MAIL FROM) and recipients (RCPT TO).
     void setSender(const QString& address) { sender_ = address; }
@@ -126,12 +117,7 @@ private:
     CurlDriver& driver_;
     CurlSession session_;
     RequestQueue queue_;
-    TransferLimits limits_{30, 0, {}};
 
-    QString host_;
-    QString port_ = QStringLiteral("smtp");
-    QString userName_;
-    QString password_;
     SmtpAuth auth_ = SmtpAuth::None;
     SmtpTlsMode tlsMode_ = SmtpTlsMode::None;
     QString sender_;

@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "protocols/SyncWait.h"
+#include "core/EventWait.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -98,7 +98,7 @@ const TestCertificate& testCertificate() {
 }
 
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-    return waitProcessingEvents(done, timeout);
+    return core::waitUntil(done, timeout);
 }
 
 QByteArray randomBytes(qsizetype size) {
