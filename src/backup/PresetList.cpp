@@ -1,5 +1,6 @@
 #include "backup/PresetList.h"
 
+#include "core/ControlCharacters.h"
 #include "core/EventLog.h"
 #include "core/MessageTable.h"
 #include "core/Options.h"
@@ -12,6 +13,7 @@
 #include <QSaveFile>
 #include <QSet>
 
+#include <algorithm>
 #include <array>
 
 namespace stowline::backup {
@@ -88,10 +90,10 @@ void PresetList::logError(QStringView messageKey) {
 bool PresetList::isValidPresetName(const QString& name) {
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
         return false;
-    for (const QChar c : name)
-        if (c.unicode() < 0x20 || QStringView(u"\\/:*?\"<>|").contains(c))
-            return false;
-    return true;
+    if (core::holdsControlCharacter(name))
+        return false;
+    return std::none_of(name.begin(), name.end(),
+                        [](QChar c) { return QStringView(u"\\/:*?\"<>|").contains(c); });
 }
 
 void PresetList::ScanPresets() {
@@ -108,6 +110,12 @@ void PresetList::ScanPresets() {
         if (!file.endsWith(kPresetSuffix) || file.size() == kPresetSuffix.size())
             continue;
         const QString name = file.chopped(kPresetSuffix.size());
+        // A line break in a name would split its lines in swl.sch and the event log.
+        if (core::holdsControlCharacter(name)) {
+            log_.WriteError(core::formatMessage(messages_.text(u"nameholdscontrolchar"),
+                                                {core::withVisibleControlCharacters(name)}));
+            continue;
+        }
         if (!present.contains(name + QLatin1String(".inc")) ||
             !present.contains(name + QLatin1String(".exc")))
             continue;
