@@ -1,8 +1,10 @@
+#include "ControlCharacterNames.h"
 #include "ProgramRun.h"
 
 #include "QtPrinters.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QThread>
@@ -92,6 +94,23 @@ TEST(ScheduleFiles, ARequestWithALineBreakIsRefusedWithoutForgingLines) {
             << messages.join('\n').toStdString();
         EXPECT_EQ(messages.filter(QStringLiteral("SCHEDULER - The name")).size(), 1);
         EXPECT_FALSE(QFile::exists(sandbox.dataFolder() + QStringLiteral("/swl.sch")));
+    }
+}
+
+TEST(ScheduleFiles, SwlpresetRefusesNamesWithControlCharacters) {
+    for (const QString& name : stowline::testing::namesWithControlCharacters()) {
+        if (name.contains(QChar(0)))
+            continue; // an argument list cannot carry NUL
+        SCOPED_TRACE(name.toStdString());
+        ProgramSandbox sandbox;
+        QProcess tool;
+        tool.start(QStringLiteral(SWLPRESET_BINARY), {sandbox.dataFolder(), name});
+        ASSERT_TRUE(tool.waitForFinished(15000));
+        EXPECT_NE(tool.exitCode(), 0);
+        EXPECT_TRUE(tool.readAllStandardError().contains("holds a control character"));
+        EXPECT_TRUE(QDir(sandbox.dataFolder() + QStringLiteral("/presets"))
+                        .entryList(QDir::Files | QDir::Hidden)
+                        .isEmpty());
     }
 }
 
