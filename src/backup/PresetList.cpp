@@ -1,8 +1,8 @@
 #include "backup/PresetList.h"
 
+#include "core/ControlCharacters.h"
 #include "core/EventLog.h"
 #include "core/MessageTable.h"
-#include "core/NameRules.h"
 #include "core/Options.h"
 #include "core/ProgramState.h"
 #include "core/TextFiles.h"
@@ -110,9 +110,10 @@ void PresetList::ScanPresets() {
         if (!file.endsWith(kPresetSuffix) || file.size() == kPresetSuffix.size())
             continue;
         const QString name = file.chopped(kPresetSuffix.size());
+        // A line break in a name would split its lines in swl.sch and the event log.
         if (core::holdsControlCharacter(name)) {
-            log_.WriteError(core::formatMessage(messages_.text(u"presetnamecontrolcharacter"),
-                                                {core::withoutControlCharacters(name)}));
+            log_.WriteError(core::formatMessage(messages_.text(u"nameholdscontrolchar"),
+                                                {core::withVisibleControlCharacters(name)}));
             continue;
         }
         if (!present.contains(name + QLatin1String(".inc")) ||

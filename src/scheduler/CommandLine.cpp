@@ -1,6 +1,7 @@
 #include "scheduler/CommandLine.h"
 
 #include "core/Clock.h"
+#include "core/ControlCharacters.h"
 #include "core/EventLog.h"
 #include "core/MessageTable.h"
 #include "core/Options.h"
@@ -39,6 +40,14 @@ bool switchScheduler(CommandLineServices& s, bool on) {
 CommandLineOutcome CarryOutCommandLine(const QStringList& arguments, CommandLineServices s,
                                        std::chrono::milliseconds holdTime) {
     for (const QString& argument : arguments) {
+        // Refused whole, whatever it asks for: a line break would forge lines in the
+        // log and split the request's line in swl.sch.
+        if (core::holdsControlCharacter(argument)) {
+            s.log.WriteError(s.messages.text(u"schedulerword") +
+                             core::formatMessage(s.messages.text(u"nameholdscontrolchar"),
+                                                 {core::withVisibleControlCharacters(argument)}));
+            continue;
+        }
         const QString upper = argument.toUpper();
         if (upper.startsWith(kLanguageSwitch)) {
             QString name = argument.mid(kLanguageSwitch.size());

@@ -1,10 +1,11 @@
 #include "scheduler/Schedule.h"
 
+#include "core/ControlCharacters.h"
 #include "core/EventLog.h"
 #include "core/MessageTable.h"
-#include "core/NameRules.h"
 #include "core/ProgramState.h"
 #include "core/TextFiles.h"
+#include "platform/FileUpdateLock.h"
 #include "scheduler/PresetCatalog.h"
 
 #include <QFile>
@@ -36,7 +37,39 @@ std::optional<QString> bracketedText(const QString& command) {
         return std::nullopt;
     return command.mid(open + 1, close - open - 1);
 }
+
+// After every entry of the same date text, so the list stays in queue order.
+void insertInOrder(QList<tschdata>& entries, const tschdata& stored) {
+    const auto place =
+        std::upper_bound(entries.begin(), entries.end(), stored,
+                         [](const tschdata& a, const tschdata& b) { return a.date < b.date; });
+    entries.insert(place, stored);
+}
 } // namespace
+
+QList<tschdata> mergeScheduleChanges(const QList<tschdata>& synced, const QList<tschdata>& held,
+                                     const QList<tschdata>& onDisk) {
+    // What is left of `held` once each synced entry has taken away one equal to it is
+    // what this instance added; synced entries that found no partner it removed.
+    QList<tschdata> added = held;
+    QList<tschdata> removed;
+    for (const tschdata& stored : synced) {
+        const qsizetype index = added.indexOf(stored);
+        if (index >= 0)
+            added.removeAt(index);
+        else
+            removed << stored;
+    }
+    QList<tschdata> merged = onDisk;
+    for (const tschdata& stored : std::as_const(removed)) {
+        const qsizetype index = merged.indexOf(stored);
+        if (index >= 0)
+            merged.removeAt(index);
+    }
+    for (const tschdata& stored : std::as_const(added))
+        insertInOrder(merged, stored);
+    return merged;
+}
 
 void ParseScheduleRequest(const QString& request, tschopt& entry, const QDateTime& now,
                           core::EventLog& log, const core::MessageTable& messages) {
@@ -118,10 +151,7 @@ tschopt Schedule::entryAt(qsizetype index) const {
 }
 
 void Schedule::insertStored(const tschdata& stored) {
-    const auto place =
-        std::upper_bound(entries_.begin(), entries_.end(), stored,
-                         [](const tschdata& a, const tschdata& b) { return a.date < b.date; });
-    entries_.insert(place, stored);
+    insertInOrder(entries_, stored);
 }
 
 void Schedule::insert(const tschopt& entry) {
@@ -174,9 +204,11 @@ bool Schedule::isPresetName(const QString& presname) const {
 }
 
 void Schedule::AddScheduleEntry(tschopt entry) {
+    // A line break would split the entry's line in swl.sch and forge lines in the log.
     if (core::holdsControlCharacter(entry.presname)) {
-        log_.WriteError(core::formatMessage(messages_.text(u"requestcontrolcharacter"),
-                                            {core::withoutControlCharacters(entry.presname)}));
+        log_.WriteError(messages_.text(u"schedulerword") +
+                        core::formatMessage(messages_.text(u"nameholdscontrolchar"),
+                                            {core::withVisibleControlCharacters(entry.presname)}));
         return;
     }
     if (entry.presname.startsWith(QLatin1Char('/'))) {
@@ -213,7 +245,16 @@ void Schedule::RefreshSchedule() {
 
 void Schedule::SaveSchedule() {
     const QString path = scheduleFilePath();
-    if (entries_.isEmpty()) {
+    const platform::FileUpdateLock lock(path);
+    if (!lock.isHeld())
+        logError(messages_.text(u"schedulerword") + lock.errorString());
+    // Other instances add entries between this instance's loads; writing the entries
+    // held as they are would drop theirs.
+    const std::optional<QList<tschdata>> onDisk = readScheduleFile(false);
+    const QList<tschdata> merged =
+        onDisk ? mergeScheduleChanges(synced_, entries_, *onDisk) : entries_;
+    synced_ = entries_;
+    if (merged.isEmpty()) {
         QFile file(path);
         if (file.exists() && !file.remove())
             logError(messages_.text(u"schedulerword") + QStringLiteral("Cannot delete ") + path +
@@ -221,8 +262,8 @@ void Schedule::SaveSchedule() {
         return;
     }
     QStringList lines;
-    lines.reserve(entries_.size());
-    for (const tschdata& stored : std::as_const(entries_))
+    lines.reserve(merged.size());
+    for (const tschdata& stored : merged)
         lines << FormatScheduleLine(stored);
     QString reason;
     if (!core::writeTextLinesAtomically(path, lines, &reason))
@@ -230,36 +271,61 @@ void Schedule::SaveSchedule() {
                  QStringLiteral(": ") + reason);
 }
 
-void Schedule::LoadSchedule() {
-    entries_.clear();
+std::optional<QList<tschdata>> Schedule::readScheduleFile(bool logDropped) {
     const QString path = scheduleFilePath();
     if (!QFile::exists(path))
-        return;
+        return QList<tschdata>{};
     const std::optional<QStringList> lines = core::readTextLines(path);
     if (!lines) {
         logError(messages_.text(u"schedulerword") + QStringLiteral("Cannot read ") + path);
-        return;
+        return std::nullopt;
     }
+    QList<tschdata> entries;
     for (const QString& line : *lines) {
         if (line.isEmpty())
             continue;
         const std::optional<tschopt> entry = ParseScheduleEntry(ParseScheduleLine(line));
         if (!entry) {
-            logError(messages_.text(u"schedulerword") +
-                     QStringLiteral("Unreadable entry dropped from the schedule: ") + line);
+            if (logDropped)
+                logError(messages_.text(u"schedulerword") +
+                         QStringLiteral("Unreadable entry dropped from the schedule: ") + line);
             continue;
         }
-        // Stored in the form this program writes, so the order by date text holds.
-        insert(*entry);
+        // Held in the form this program writes, so the order by date text holds and
+        // entries compare equal with the ones held in memory.
+        insertInOrder(entries, FormatScheduleEntry(*entry));
     }
+    return entries;
+}
+
+void Schedule::LoadSchedule() {
+    const platform::FileUpdateLock lock(scheduleFilePath());
+    entries_ = readScheduleFile(true).value_or(QList<tschdata>{});
+    synced_ = entries_;
 }
 
 void Schedule::SaveLastRuns() {
     const QString path = lastRunsFilePath();
+    const platform::FileUpdateLock lock(path);
+    if (!lock.isHeld())
+        logError(messages_.text(u"schedulerword") + lock.errorString());
     const QStringList names = presets_.presetNames();
     if (names.isEmpty()) {
         QFile::remove(path);
         return;
+    }
+    // Another instance may have run a preset since this one read the file: the later
+    // date text of the two is kept.
+    if (const std::optional<QStringList> lines = core::readTextLines(path)) {
+        for (const QString& line : *lines) {
+            const QString name = textBetweenTags(line, u"<P>", u"</P>");
+            const QString date = textBetweenTags(line, u"<D>", u"</D>");
+            for (int row = 0; row < names.size(); ++row) {
+                if (names.at(row).compare(name, Qt::CaseInsensitive) == 0 &&
+                    date > presets_.lastRunText(row))
+                    presets_.setLastRunText(row, date);
+            }
+        }
     }
     QStringList lines;
     lines.reserve(names.size());
@@ -277,6 +343,7 @@ void Schedule::LoadLastRuns() {
     const QString path = lastRunsFilePath();
     if (names.isEmpty() || !QFile::exists(path))
         return;
+    const platform::FileUpdateLock lock(path);
     const std::optional<QStringList> lines = core::readTextLines(path);
     if (!lines)
         return;

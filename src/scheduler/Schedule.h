@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 namespace stowline::core {
 class EventLog;
@@ -17,6 +18,15 @@ struct Folders;
 namespace stowline::scheduler {
 
 class PresetCatalog;
+
+// The entries to write back to swl.sch when this instance last agreed with it on
+// `synced`, now holds `held`, and the file holds `onDisk` (written by other instances
+// meanwhile): this instance's changes (entries of `synced` no longer held, entries held
+// that `synced` lacks; equal entries counted one by one) applied onto `onDisk`. Removals
+// of entries the file no longer has are skipped; additions go after the file's entries
+// of the same date text, in the order held.
+QList<tschdata> mergeScheduleChanges(const QList<tschdata>& synced, const QList<tschdata>& held,
+                                     const QList<tschdata>& onDisk);
 
 // Turns a schedule request such as "[DATE=2016.03.20 23:00:00][REPEAT=-1]Docs" into
 // `entry`: bracketed settings, then the preset name or command exactly as it remains.
@@ -62,13 +72,18 @@ class Schedule final {
 
     // NextDue, the next-run texts of the preset list, then swl.sch.
     void RefreshSchedule();
-    // Replaces swl.sch through a new file renamed over it; deletes it when the schedule
-    // is empty.
+    // Writes this instance's changes since its last load or save into swl.sch, keeping
+    // what other instances wrote meanwhile (see mergeScheduleChanges): under the lock
+    // on swl.sch.lock, re-reads the file, merges, and replaces it through a new file
+    // renamed over it, or deletes it when nothing is left. The entries held are not
+    // changed; others' entries arrive with the next LoadSchedule.
     void SaveSchedule();
     // Replaces the schedule with swl.sch, sorted. Lines that do not hold a readable entry
     // are dropped and each is logged as an error.
     void LoadSchedule();
 
+    // Under the lock on swl.las.lock: each preset keeps the later of its own last run
+    // and the one in the file, then the file is replaced.
     void SaveLastRuns();
     void LoadLastRuns();
 
@@ -77,6 +92,7 @@ class Schedule final {
 
   private:
     void insertStored(const tschdata& stored);
+    std::optional<QList<tschdata>> readScheduleFile(bool logDropped);
     bool isScheduledCommand(const QString& presname);
     bool isPresetName(const QString& presname) const;
     void logError(const QString& message);
@@ -86,6 +102,8 @@ class Schedule final {
     const core::MessageTable& messages_;
     PresetCatalog& presets_;
     QList<tschdata> entries_;
+    // The entries as of the last load or save: what this instance and swl.sch agreed on.
+    QList<tschdata> synced_;
     QDateTime nextDue_;
     std::function<void(const tschdata&)> additionObserver_;
 };

@@ -7,6 +7,7 @@
 #include "platform/fakes/RecordingPrompts.h"
 #include "platform/fakes/RecordingSoundPlayer.h"
 
+#include "ControlCharacterNames.h"
 #include "TestFolders.h"
 
 #include <QDir>
@@ -72,15 +73,6 @@ TEST_F(PresetListTest, ListsOnlyCompletePresets) {
     makePreset("Folder", {".inc", ".exc"});
     list.ScanPresets();
     EXPECT_EQ(listed(), QStringList({".hidden", "Docs"}));
-}
-
-TEST_F(PresetListTest, PresetFilesWhoseNameHoldsAControlCharacterAreLeftOutWithAnError) {
-    makePreset("Docs");
-    makePreset("Two\nLines");
-    list.ScanPresets();
-    EXPECT_EQ(listed(), QStringList({"Docs"}));
-    EXPECT_TRUE(logEndsWith(
-        "A preset whose name holds a control character is left out of the list: Two?Lines [!]"));
 }
 
 TEST_F(PresetListTest, PictureIsTheOwnThenTheDefaultThenNone) {
@@ -242,6 +234,33 @@ TEST_F(PresetListTest, NameInUseOrInvalidIsRefusedAndNothingChanges) {
     // Renaming onto its own name changes nothing and is no error.
     EXPECT_TRUE(list.renamePresetAs("Docs", "Docs"));
     EXPECT_EQ(logLines().size(), int(std::size(cases)));
+}
+
+TEST_F(PresetListTest, NamesWithControlCharactersAreNeitherGivenNorListed) {
+    makePreset("Docs");
+    list.ScanPresets();
+    const QMap<QString, QByteArray> before = folderSnapshot();
+    for (const QString& name : stowline::testing::namesWithControlCharacters()) {
+        SCOPED_TRACE(name.toStdString());
+        EXPECT_FALSE(PresetList::isValidPresetName(name));
+        EXPECT_FALSE(list.renamePresetAs("Docs", name));
+        EXPECT_TRUE(logEndsWith("Unable to rename the preset. Invalid filename? [!]"));
+        EXPECT_FALSE(list.duplicatePresetAs("Docs", name));
+        EXPECT_TRUE(logEndsWith("Unable to duplicate the preset. Invalid filename? [!]"));
+        EXPECT_EQ(folderSnapshot(), before);
+    }
+
+    // Files made by other means: the preset is left out of the list, and the log says
+    // why on one line.
+    makePreset("A\nB");
+    makePreset(QStringLiteral("C\u2028D"));
+    list.ScanPresets();
+    EXPECT_EQ(listed(), QStringList({"Docs"}));
+    const QStringList last = logLines().mid(logLines().size() - 2);
+    EXPECT_TRUE(
+        last.filter("The name \"A<U+000A>B\" holds a control character; refused. [!]").size() == 1)
+        << last.join('|').toStdString();
+    EXPECT_TRUE(last.filter("C<U+2028>D").size() == 1);
 }
 
 TEST_F(PresetListTest, DeleteAsksThenRemovesEverySideFile) {

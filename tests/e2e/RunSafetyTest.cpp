@@ -125,30 +125,4 @@ TEST(RunSafety, ArchiverEndsWithAKilledProgramAndTheNextStartReportsTheRunFolder
     EXPECT_EQ(sandbox.logMessages().filter(QStringLiteral("An earlier run ended")).size(), 1);
 }
 
-TEST(RunSafety, NamesWithALineBreakNeitherSplitTheScheduleNorForgeLogLines) {
-    BackupSandbox sandbox;
-    ASSERT_TRUE(sandbox.settle());
-    QProcess program;
-    ASSERT_TRUE(sandbox.runToEnd(program, {"/hide", "[REPEAT=-1]Docs\nSWL halts.", "/exit"}));
-    const QStringList lines = sandbox.logLines();
-    for (const QString& line : lines)
-        EXPECT_TRUE(line.startsWith('[')) << "a line without its time stamp: " << line.toStdString();
-    EXPECT_EQ(sandbox.logMessages().count(QStringLiteral("SWL halts.")), 2)
-        << "the two real ends of the program, and no forged one";
-    EXPECT_FALSE(QFile::exists(sandbox.dataFolder() + QStringLiteral("/swl.sch")))
-        << core::readTextLines(sandbox.dataFolder() + QStringLiteral("/swl.sch"))
-               .value_or(QStringList())
-               .join('|')
-               .toStdString();
-
-    QProcess presetTool;
-    presetTool.start(QStringLiteral(SWLPRESET_BINARY),
-                     {sandbox.dataFolder(), QStringLiteral("Two\nLines"), QStringLiteral("nam=x")});
-    ASSERT_TRUE(presetTool.waitForFinished(10000));
-    EXPECT_NE(presetTool.exitCode(), 0);
-    EXPECT_TRUE(QDir(sandbox.dataFolder() + QStringLiteral("/presets"))
-                    .entryList({QStringLiteral("Two*")})
-                    .isEmpty());
-}
-
 } // namespace

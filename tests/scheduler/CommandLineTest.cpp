@@ -1,5 +1,7 @@
+#include "ControlCharacterNames.h"
 #include "SchedulerTestSupport.h"
 
+#include "core/ControlCharacters.h"
 #include "platform/linux/LocalSocketNamedEvent.h"
 #include "scheduler/CommandLine.h"
 
@@ -195,6 +197,37 @@ TEST_F(HandOverTest, FirstInstanceReloadsAndRunsWhatTheSecondHandedOver) {
         first.options.son = true;
         engine.schtimerTimer();
         EXPECT_EQ(first.host.runs().size(), schedulerOn ? 1 : 0);
+    }
+}
+
+// Each name is tried bare, as the name of a request with settings, with a bad setting
+// around it, and as a language file: none of it may reach the schedule, the host or a
+// log line of its own.
+TEST_F(CommandLineTest, ArgumentsWithControlCharactersAreRefusedWhole) {
+    for (const QString& name : stowline::testing::namesWithControlCharacters()) {
+        for (const QString& argument :
+             {name, QStringLiteral("[DATE=2016.03.20 23:00:00]") + name,
+              QStringLiteral("[FOO=") + name + QStringLiteral("]Docs"),
+              QStringLiteral("/language(") + name + QStringLiteral(")")}) {
+            SCOPED_TRACE(argument.toStdString());
+            InstanceState fresh(dir.path(), {QStringLiteral("Docs"), name}, at(18, 10));
+            EXPECT_EQ(CarryOutCommandLine({argument, QStringLiteral("Docs")},
+                                          {fresh.schedule, fresh.flags, fresh.options, fresh.log,
+                                           fresh.messages, fresh.clock, fresh.host, sender},
+                                          0ms),
+                      CommandLineOutcome::KeepRunning);
+            EXPECT_EQ(fresh.presnames(), QStringList{QStringLiteral("Docs")});
+            EXPECT_TRUE(fresh.host.calls.isEmpty());
+            const QStringList lines = fresh.log.model().lines();
+            ASSERT_EQ(lines.size(), 2);
+            EXPECT_TRUE(lines[0].endsWith(
+                QStringLiteral("] SCHEDULER - The name \"%1\" holds a control character; "
+                               "refused. [!]")
+                    .arg(core::withVisibleControlCharacters(argument))));
+            EXPECT_TRUE(lines[1].contains(QStringLiteral("Added: Docs")));
+            fresh.schedule.removeAt(0);
+            fresh.schedule.RefreshSchedule();
+        }
     }
 }
 

@@ -1,5 +1,7 @@
+#include "ControlCharacterNames.h"
 #include "SchedulerTestSupport.h"
 
+#include "core/ControlCharacters.h"
 #include "core/TextFiles.h"
 
 #include <QDir>
@@ -8,6 +10,12 @@
 #include "QtPrinters.h"
 
 #include <gtest/gtest.h>
+
+namespace stowline::scheduler {
+inline void PrintTo(const tschdata& stored, std::ostream* out) {
+    *out << FormatScheduleLine(stored).toStdString();
+}
+} // namespace stowline::scheduler
 
 using namespace stowline;
 using namespace stowline::scheduler;
@@ -182,15 +190,16 @@ TEST_F(ScheduleTest, AddAcceptsPresetsAndKnownCommandsOnly) {
          false},
         // A control character would split the entry's line in swl.sch and forge log lines.
         {QStringLiteral("Docs\r\nSWL halts."),
-         {QStringLiteral("SCHEDULER - A request holding a control character is refused: "
-                         "Docs??SWL halts. [!]")},
+         {QStringLiteral("SCHEDULER - The name \"Docs<U+000D><U+000A>SWL halts.\" holds a "
+                         "control character; refused. [!]")},
          false},
         {QStringLiteral("/EXECASYNC(a\rb)"),
-         {QStringLiteral("SCHEDULER - A request holding a control character is refused: "
-                         "/EXECASYNC(a?b) [!]")},
+         {QStringLiteral("SCHEDULER - The name \"/EXECASYNC(a<U+000D>b)\" holds a control "
+                         "character; refused. [!]")},
          false},
         {QStringLiteral("Do\u2028cs"),
-         {QStringLiteral("SCHEDULER - A request holding a control character is refused: Do?cs [!]")},
+         {QStringLiteral(
+             "SCHEDULER - The name \"Do<U+2028>cs\" holds a control character; refused. [!]")},
          false},
     };
     for (const Case& c : cases) {
@@ -244,7 +253,7 @@ TEST_F(ScheduleTest, LoadSortsTheFileAndDropsUnreadableLinesWithAnError) {
                         "PRECISE=1 ONDELAY=0 DOW=11111110</O>")}));
     state.schedule.LoadSchedule();
     EXPECT_EQ(state.presnames(), (QStringList{QStringLiteral("Early"), QStringLiteral("Early too"),
-                                        QStringLiteral("Late")}));
+                                              QStringLiteral("Late")}));
     // Entries are held in the form this program writes.
     EXPECT_EQ(state.schedule.entries().first().options,
               QStringLiteral("REPEAT=-1 INTERVAL=60 PRECISE=0 ONDELAY=1 DOW=11111110"));
@@ -293,9 +302,10 @@ TEST_F(ScheduleTest, FileExistsExactlyWhileTheScheduleHoldsEntries) {
     EXPECT_FALSE(QFile::exists(path));
     add(QStringLiteral("Mail"));
     EXPECT_EQ(fileLines().size(), 1);
-    // Written through a new file renamed over the old one: nothing else is left behind.
+    // Written through a new file renamed over the old one: nothing is left behind but
+    // the lock file, which stays for the next write.
     EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("swl.sch*")}, QDir::Files | QDir::Hidden),
-              QStringList{QStringLiteral("swl.sch")});
+              (QStringList{QStringLiteral("swl.sch"), QStringLiteral("swl.sch.lock")}));
 }
 
 TEST_F(ScheduleTest, LastRunsRoundTripByNameInListOrder) {
@@ -317,6 +327,118 @@ TEST_F(ScheduleTest, LastRunsRoundTripByNameInListOrder) {
     state.catalog.names.clear();
     state.schedule.SaveLastRuns();
     EXPECT_FALSE(QFile::exists(state.schedule.lastRunsFilePath()));
+}
+
+// Entries written by their date and name only; the options do not matter to the merge.
+tschdata stored(const char* date, const char* presname) {
+    return {QString::fromLatin1(date), QString::fromLatin1(presname),
+            QStringLiteral("REPEAT=0 INTERVAL=1 PRECISE=1 ONDELAY=0 DOW=11111110")};
+}
+
+TEST(ScheduleMerge, AppliesThisInstancesChangesOntoWhatTheFileHoldsNow) {
+    const tschdata docs = stored("2016.03.18 10:00:00 ", "Docs");
+    const tschdata docsTomorrow = stored("2016.03.19 10:00:00 ", "Docs");
+    const tschdata mail = stored("2016.03.18 09:00:00 ", "Mail");
+    const tschdata exit = stored("2016.03.18 10:00:00 ", "/EXIT");
+    const tschdata other = stored("2016.03.18 10:00:00 ", "Other");
+    struct Case {
+        const char* what;
+        QList<tschdata> synced;
+        QList<tschdata> held;
+        QList<tschdata> onDisk;
+        QList<tschdata> merged;
+    };
+    const Case cases[] = {
+        {"an entry added here joins one another instance added", {}, {docs}, {mail}, {mail, docs}},
+        {"an entry moved on here moves in the file, the other's stays",
+         {docs},
+         {docsTomorrow},
+         {docs, mail},
+         {mail, docsTomorrow}},
+        {"an entry carried out here leaves the file", {docs}, {}, {mail, docs}, {mail}},
+        {"a stale copy does not bring back an entry moved on elsewhere",
+         {docs},
+         {docs, mail},
+         {docsTomorrow},
+         {mail, docsTomorrow}},
+        {"an entry removed here and already gone stays gone", {docs}, {}, {}, {}},
+        {"two equal requests stay two entries", {}, {docs}, {docs}, {docs, docs}},
+        {"one of two equal entries removed here", {docs, docs}, {docs}, {docs, docs}, {docs}},
+        {"entries added here go after the file's of the same second, in their order",
+         {},
+         {docs, exit},
+         {other},
+         {other, docs, exit}},
+        {"nothing changed here leaves the file as it is", {docs}, {docs}, {mail}, {mail}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(mergeScheduleChanges(c.synced, c.held, c.onDisk), c.merged);
+    }
+}
+
+// Two instances on one data folder, as the first instance and a second one started while
+// it runs: each loads swl.sch once and then only saves.
+TEST_F(ScheduleTest, SavesKeepWhatAnotherInstanceWroteMeanwhile) {
+    InstanceState second(dir.path(), {QStringLiteral("docs"), QStringLiteral("Mail")}, at(18, 10));
+    state.schedule.LoadSchedule();
+    second.schedule.LoadSchedule();
+
+    tschopt mail = request(QStringLiteral("[DATE=2016.03.18 12:00:00]Mail"));
+    second.schedule.AddScheduleEntry(mail);
+    add(QStringLiteral("[DATE=2016.03.18 11:00:00]Docs"));
+    EXPECT_EQ(state.presnames(), QStringList{QStringLiteral("Docs")});
+    EXPECT_EQ(fileLines().size(), 2);
+
+    // The first instance carries its entry out; the second one's stays in the file and
+    // reaches the first with the reload its signal asks for.
+    state.schedule.removeAt(0);
+    state.schedule.RefreshSchedule();
+    state.schedule.LoadSchedule();
+    EXPECT_EQ(state.presnames(), QStringList{QStringLiteral("Mail")});
+
+    // The second instance's copy still holds nothing of the first's: its next addition
+    // does not bring the carried-out entry back.
+    second.schedule.AddScheduleEntry(request(QStringLiteral("[DATE=2016.03.18 13:00:00]Mail")));
+    state.schedule.LoadSchedule();
+    EXPECT_EQ(state.presnames(), (QStringList{QStringLiteral("Mail"), QStringLiteral("Mail")}));
+}
+
+TEST_F(ScheduleTest, LastRunsKeepTheLaterRunOfEachPreset) {
+    InstanceState other(dir.path(), {QStringLiteral("docs"), QStringLiteral("Mail")}, at(18, 10));
+    other.catalog.lastRuns = {QStringLiteral("2016.03.18 09:00:00 "),
+                              QStringLiteral("2016.03.17 09:00:00 ")};
+    other.schedule.SaveLastRuns();
+    state.catalog.lastRuns = {QStringLiteral("2016.03.17 08:00:00 "),
+                              QStringLiteral("2016.03.18 08:00:00 ")};
+    state.schedule.SaveLastRuns();
+    const QStringList later{QStringLiteral("2016.03.18 09:00:00 "),
+                            QStringLiteral("2016.03.18 08:00:00 ")};
+    EXPECT_EQ(state.catalog.lastRuns, later);
+    other.schedule.LoadLastRuns();
+    EXPECT_EQ(other.catalog.lastRuns, later);
+}
+
+// Every source of entries (the scheduler window, folder watchers, remote commands) goes
+// through AddScheduleEntry; a refused name must not reach swl.sch, where a line break
+// would split its line.
+TEST_F(ScheduleTest, EntriesNamingControlCharactersAreRefused) {
+    for (const QString& name : stowline::testing::namesWithControlCharacters()) {
+        SCOPED_TRACE(name.toStdString());
+        state.catalog.names = {name};
+        tschopt entry = request(QStringLiteral("Docs"));
+        entry.presname = name;
+        state.schedule.AddScheduleEntry(entry);
+        entry.presname = QStringLiteral("/SENDLOG") + name;
+        state.schedule.AddScheduleEntry(entry);
+        EXPECT_TRUE(state.schedule.isEmpty());
+        EXPECT_FALSE(QFile::exists(state.schedule.scheduleFilePath()));
+        const QStringList lines = state.log.model().lines();
+        ASSERT_GE(lines.size(), 2);
+        EXPECT_TRUE(lines.last().contains(QStringLiteral("holds a control character")));
+        for (const QString& line : lines)
+            EXPECT_FALSE(core::holdsControlCharacter(line)) << line.toStdString();
+    }
 }
 
 } // namespace

@@ -9,8 +9,8 @@
 #include "backup/PresetFiles.h"
 #include "backup/PresetList.h"
 #include "core/Clock.h"
+#include "core/ControlCharacters.h"
 #include "core/MessageTable.h"
-#include "core/NameRules.h"
 #include "core/ProgramState.h"
 #include "platform/HeadlessPrompts.h"
 
@@ -35,6 +35,20 @@ int main(int argc, char* argv[]) {
     if (arguments.size() < 2)
         return usage();
 
+    const core::MessageTable messages;
+    // The name becomes a file name and, through the preset list, part of swl.sch and
+    // log lines: a line break in it would split them.
+    if (core::holdsControlCharacter(arguments[1])) {
+        std::fprintf(
+            stderr, "swlpreset: %s\n",
+            qPrintable(core::formatMessage(messages.text(u"nameholdscontrolchar"),
+                                           {core::withVisibleControlCharacters(arguments[1])})));
+        return 2;
+    }
+    if (!backup::PresetList::isValidPresetName(arguments[1])) {
+        std::fprintf(stderr, "swlpreset: %s is not a valid preset name\n", qPrintable(arguments[1]));
+        return 2;
+    }
     core::Folders folders;
     folders.data = QDir(arguments[0]).absolutePath();
     folders.presets = folders.data + QStringLiteral("/presets");
@@ -63,12 +77,6 @@ int main(int argc, char* argv[]) {
             return 2;
         }
     }
-    if (!backup::PresetList::isValidPresetName(arguments[1])) {
-        std::fprintf(stderr, "swlpreset: %s is not a valid preset name\n",
-                     qPrintable(core::withoutControlCharacters(arguments[1])));
-        return 2;
-    }
-    const core::MessageTable messages;
     const core::SystemClock clock;
     platform::HeadlessPrompts prompts;
     const backup::PresetStore store(folders, messages, clock, prompts);
