@@ -1,7 +1,8 @@
 // Times the protocol clients against servers started by run_protocols_bench.sh:
 //   stowline_protocols_bench ftp-upload PORT FILE        FtpClient: Connect, TypeSet, Put, Quit
 //   stowline_protocols_bench smtp-client PORT FILE COUNT SmtpClient: COUNT messages, one connection
-//   stowline_protocols_bench smtp-easy PORT FILE COUNT   the same with a plain curl_easy_perform loop
+//   stowline_protocols_bench smtp-easy PORT FILE COUNT   the same with a plain curl_easy_perform
+//   loop
 // Each prints "seconds=<elapsed>" and exits non-zero when a request failed.
 
 #include "core/EventWait.h"

@@ -12,18 +12,16 @@ Application::Application(core::ProgramServices services, platform::ProcessLaunch
                services.prompts),
       unavailable_([this](const QString& line) { program_.log().WritePresetLog(line); }),
       deliveries_(net::DeliveryServices{program_.flags(), program_.folders(), program_.options(),
-                                        program_.messages(), program_.log(), services.clock,
-                                        store_, curl_},
+                                        program_.messages(), program_.log(), services.clock, store_,
+                                        curl_},
                   unavailable_),
       reports_(program_.flags(), program_.options(), program_.messages(), program_.log(),
                services.clock, curl_),
-      run_(backup::RunServices{program_.flags(), program_.folders(), program_.options(),
-                               program_.messages(), program_.log(), services.clock,
-                               services.prompts, launcher, presets_, store_, deliveries_,
-                               indicator,
-                               [this](const QString& name, const QDateTime& start) {
-                                   recordLastRun(name, start);
-                               }}),
+      run_(backup::RunServices{
+          program_.flags(), program_.folders(), program_.options(), program_.messages(),
+          program_.log(), services.clock, services.prompts, launcher, presets_, store_, deliveries_,
+          indicator,
+          [this](const QString& name, const QDateTime& start) { recordLastRun(name, start); }}),
       catalog_(presets_.model()),
       schedule_(program_.folders(), program_.log(), program_.messages(), catalog_),
       host_(program_, presets_.model(), run_, reports_),
@@ -78,9 +76,8 @@ bool Application::start() {
     schedule_.LoadSchedule();
     presets_.ScanPresets();
     const scheduler::CommandLineOutcome outcome = scheduler::CarryOutCommandLine(
-        program_.arguments(),
-        {schedule_, program_.flags(), program_.options(), program_.log(), program_.messages(),
-         services_.clock, host_, scheduleAnnouncer_});
+        program_.arguments(), {schedule_, program_.flags(), program_.options(), program_.log(),
+                               program_.messages(), services_.clock, host_, scheduleAnnouncer_});
     if (outcome == scheduler::CommandLineOutcome::KeepRunning)
         engine_.start();
     return true;

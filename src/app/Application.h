@@ -1,10 +1,10 @@
 #pragma once
 
+#include "app/SchedulerAdapters.h"
 #include "backup/BackupRun.h"
 #include "backup/PresetFiles.h"
 #include "backup/PresetList.h"
 #include "backup/UnavailableDeliveries.h"
-#include "app/SchedulerAdapters.h"
 #include "core/Program.h"
 #include "net/NetDeliveries.h"
 #include "net/ReportMailer.h"

@@ -9,7 +9,9 @@
 
 namespace stowline::app {
 
-QStringList PresetListCatalog::presetNames() const { return model_.presetNames(); }
+QStringList PresetListCatalog::presetNames() const {
+    return model_.presetNames();
+}
 
 void PresetListCatalog::setNextRunText(int row, const QString& text) {
     model_.setNextRunText(row, text);
@@ -27,9 +29,13 @@ bool ProgramSchedulerHost::selectPreset(const QString& name) {
     return presets_.select(name, Qt::CaseInsensitive);
 }
 
-void ProgramSchedulerHost::RunPreset() { run_.RunPreset(); }
+void ProgramSchedulerHost::RunPreset() {
+    run_.RunPreset();
+}
 
-bool ProgramSchedulerHost::SendLogByEmail(int hours) { return reports_.SendLogByEmail(hours); }
+bool ProgramSchedulerHost::SendLogByEmail(int hours) {
+    return reports_.SendLogByEmail(hours);
+}
 
 void ProgramSchedulerHost::closeProgram() {
     // Queued: the command line runs during start-up, before anyone listens for the end.
@@ -38,10 +44,12 @@ void ProgramSchedulerHost::closeProgram() {
 
 void ProgramSchedulerHost::chooseLanguage(const QString& name) {
     core::EventLog& log = program_.log();
-    core::ChooseLanguage(
-        name, program_.options(), program_.messages(), program_.folders().program,
-        {[this](const core::topt& options) { return core::SaveOptions(options, program_.folders().data); },
-         [](const QString&) {}, [&log](const QString& message) { log.WriteLog(message); }});
+    core::ChooseLanguage(name, program_.options(), program_.messages(), program_.folders().program,
+                         {[this](const core::topt& options) {
+                              return core::SaveOptions(options, program_.folders().data);
+                          },
+                          [](const QString&) {},
+                          [&log](const QString& message) { log.WriteLog(message); }});
 }
 
 } // namespace stowline::app

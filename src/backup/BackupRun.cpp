@@ -109,11 +109,12 @@ bool BackupRun::loadPreset() {
     }
     run_.archiveName = core::ExpandEnvironmentText(preset.nam);
     if (!isPlainArchiveName(run_.archiveName)) {
-        services_.log.WritePresetError(
-            core::formatMessage(services_.messages.text(u"archivenamenotplain"), {run_.archiveName}));
+        services_.log.WritePresetError(core::formatMessage(
+            services_.messages.text(u"archivenamenotplain"), {run_.archiveName}));
         return false;
     }
-    const bool folderTaskOnly = preset.ctf && !preset.dra && !preset.cdw && !preset.ftp && !preset.smt;
+    const bool folderTaskOnly =
+        preset.ctf && !preset.dra && !preset.cdw && !preset.ftp && !preset.smt;
     if (folderTaskOnly && !QDir().mkpath(run_.expandedDestination)) {
         services_.log.WritePresetError(services_.messages.text(u"cantcreatedestfolder"));
         return false;
@@ -191,8 +192,8 @@ bool BackupRun::archive() {
     } else if (exitCode == 1 && services_.options.cie) {
         services_.log.WritePresetLog(services_.messages.text(u"winrarwarning"));
     } else if (exitCode != 0) {
-        services_.log.WritePresetError(
-            core::formatMessage(services_.messages.text(u"winrarerror"), {QString::number(exitCode)}));
+        services_.log.WritePresetError(core::formatMessage(services_.messages.text(u"winrarerror"),
+                                                           {QString::number(exitCode)}));
         cleanUp();
         return false;
     }
@@ -331,7 +332,8 @@ void BackupRun::RemoveRunFolder() {
     QDir folder(run_.runFolder);
     bool keptAny = false;
     if (!run_.runFolder.isEmpty() && folder.exists()) {
-        for (const QFileInfo& file : folder.entryInfoList(QDir::Files | QDir::Hidden | QDir::System)) {
+        for (const QFileInfo& file :
+             folder.entryInfoList(QDir::Files | QDir::Hidden | QDir::System)) {
             // An archive that reached no destination is never deleted.
             if (run_.archivesMade && run_.RunFileList.contains(file.fileName()) &&
                 !run_.deliveredFiles.contains(file.fileName())) {
@@ -344,7 +346,8 @@ void BackupRun::RemoveRunFolder() {
                 services_.log.WritePresetError(cantDelete);
         }
         // Folders are work folders the archiver left behind when it was stopped.
-        for (const QFileInfo& sub : folder.entryInfoList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot))
+        for (const QFileInfo& sub :
+             folder.entryInfoList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot))
             if (!QDir(sub.filePath()).removeRecursively())
                 services_.log.WritePresetError(cantDelete);
         if (!keptAny && !folder.rmdir(run_.runFolder))

@@ -19,7 +19,9 @@ bool fail(QString* error, const QString& reason) {
     return false;
 }
 
-QString systemError() { return QString::fromLocal8Bit(std::strerror(errno)); }
+QString systemError() {
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
 
 // Closes a descriptor when it goes out of scope.
 struct Descriptor {

@@ -13,7 +13,7 @@ namespace stowline::backup {
 // is an error line naming the file: its cleaner would otherwise lose track of the
 // delivery, and the destination would fill up without a word.
 class HistoryRecorder {
-  public:
+public:
     HistoryRecorder(const PresetStore& store, core::EventLog& log,
                     const core::MessageTable& messages);
 
@@ -23,7 +23,7 @@ class HistoryRecorder {
     void recordForCleaner(const QString& presetName, const QStringList& fileNames,
                           CleanerHistory history);
 
-  private:
+private:
     void reportFailure(const QString& path);
 
     const PresetStore& store_;

@@ -29,7 +29,8 @@ bool isDisketteDrive(const QString& destination) {
 }
 } // namespace
 
-LocalCopies::LocalCopies(RunServices& services, RunState& run, std::function<void()> removeRunFolder)
+LocalCopies::LocalCopies(RunServices& services, RunState& run,
+                         std::function<void()> removeRunFolder)
     : services_(services), run_(run), removeRunFolder_(std::move(removeRunFolder)) {}
 
 bool LocalCopies::CopyStep() {
@@ -63,7 +64,8 @@ bool LocalCopies::copyFiles(QStringList& copiedNames) {
             return false;
         }
         if (run_.preset.edc && isDisketteDrive(run_.expandedDestination))
-            services_.prompts.showMessage(QLatin1Char('\n') + services_.messages.text(u"insertnextdisk"));
+            services_.prompts.showMessage(QLatin1Char('\n') +
+                                          services_.messages.text(u"insertnextdisk"));
         if (!QDir().mkpath(run_.expandedDestination)) {
             services_.log.WritePresetError(services_.messages.text(u"cantcreatedestfolder"));
             removeRunFolder_();
@@ -105,11 +107,12 @@ bool LocalCopies::moveOneFile(const QString& name) {
 
 void LocalCopies::emptyDestination() {
     const QString& mask = run_.preset.ems;
-    services_.log.WritePresetLog(services_.messages.text(u"emptyingfolder") + mask + QStringLiteral(")."));
+    services_.log.WritePresetLog(services_.messages.text(u"emptyingfolder") + mask +
+                                 QStringLiteral(")."));
     // The archiver's own mask rule, so that "*.*" also takes names without a dot.
     const QByteArray maskBytes = mask.toUtf8();
-    const QFileInfoList files = QDir(run_.expandedDestination)
-                                    .entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
+    const QFileInfoList files =
+        QDir(run_.expandedDestination).entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
     for (const QFileInfo& entry : files)
         if (core::wildcardMatch(maskBytes.toStdString(), entry.fileName().toUtf8().toStdString()))
             QFile::remove(entry.filePath());
@@ -124,9 +127,11 @@ void LocalCopies::DeleteOldCopies(const QStringList& cleanerList) {
     for (const QString& name : cleanerList) {
         const QString path = folder + name;
         if (!QFileInfo::exists(path)) {
-            services_.log.WritePresetLog(services_.messages.text(u"copycleanernofile") + path + QLatin1Char('.'));
+            services_.log.WritePresetLog(services_.messages.text(u"copycleanernofile") + path +
+                                         QLatin1Char('.'));
         } else if (QFile::remove(path)) {
-            services_.log.WritePresetLog(services_.messages.text(u"copycleanerdeleted") + path + QLatin1Char('.'));
+            services_.log.WritePresetLog(services_.messages.text(u"copycleanerdeleted") + path +
+                                         QLatin1Char('.'));
         } else {
             services_.log.WritePresetError(services_.messages.text(u"copycleanercannotdelete") +
                                            path + QLatin1Char('.'));

@@ -19,9 +19,8 @@ QString cleanerHistoryPath(const QString& presetsFolder, const QString& presetNa
     return presetsFolder + QLatin1Char('/') + presetName + cleanerHistoryExtension(history);
 }
 
-QStringList SelectOldDeliveries(const QString& presetsFolder, const QString& presetName,
-                                int count, int days, CleanerHistory history,
-                                const QDateTime& now) {
+QStringList SelectOldDeliveries(const QString& presetsFolder, const QString& presetName, int count,
+                                int days, CleanerHistory history, const QDateTime& now) {
     const QString path = cleanerHistoryPath(presetsFolder, presetName, history);
     const QStringList lines = core::readTextLines(path).value_or(QStringList());
     QStringList cleanerList;

@@ -16,9 +16,8 @@ namespace stowline::backup {
 // Age mode (count == 0): an entry stamped more than `days` days before `now` is old.
 // From the first old entry on, everything is cut from the history file; the names of
 // the old entries are returned once each, in order, as the list of files to delete.
-QStringList SelectOldDeliveries(const QString& presetsFolder, const QString& presetName,
-                                int count, int days, CleanerHistory history,
-                                const QDateTime& now);
+QStringList SelectOldDeliveries(const QString& presetsFolder, const QString& presetName, int count,
+                                int days, CleanerHistory history, const QDateTime& now);
 
 QString cleanerHistoryPath(const QString& presetsFolder, const QString& presetName,
                            CleanerHistory history);

@@ -1,6 +1,5 @@
 #include "backup/PresetFields.h"
 
-
 namespace stowline::backup {
 
 namespace {

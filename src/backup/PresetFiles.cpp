@@ -143,9 +143,8 @@ bool PresetStore::SavePresetDefaults(const tarcopt& preset) const {
 }
 
 bool PresetStore::insertAtTop(const QString& path, const QStringList& lines) const {
-    const std::optional<QStringList> history = QFile::exists(path)
-                                                   ? core::readTextLines(path)
-                                                   : std::optional<QStringList>(QStringList());
+    const std::optional<QStringList> history =
+        QFile::exists(path) ? core::readTextLines(path) : std::optional<QStringList>(QStringList());
     // A history that exists but cannot be read is never replaced by the new entry alone.
     if (!history)
         return false;

@@ -43,7 +43,7 @@ QString cleanerHistoryExtension(CleanerHistory history); // ".lgc", ".lgf", ".lg
 // read and written whole; nothing is cached between calls. Every file is replaced
 // through a new file renamed over the old one, so a crash never leaves half a preset.
 class PresetStore {
-  public:
+public:
     PresetStore(const core::Folders& folders, const core::MessageTable& messages,
                 const core::Clock& clock, platform::Prompts& prompts);
 
@@ -81,7 +81,7 @@ class PresetStore {
     bool AppendDeliveryHistory(const QString& name, DeliveryKind kind,
                                const QString& location) const;
 
-  private:
+private:
     QStringList presetFileLines(const tarcopt& preset, std::span<const char* const> keys) const;
     bool writeStoredLines(const QString& path, const QStringList& lines) const;
     bool insertAtTop(const QString& path, const QStringList& lines) const;

@@ -28,7 +28,7 @@ inline constexpr const char* kNewPresetMarker = "**new**?**new**";
 // files: new, duplicate, rename and delete.
 class PresetList final : public QObject {
     Q_OBJECT
-  public:
+public:
     PresetList(const core::Folders& folders, const core::topt& options,
                const core::MessageTable& messages, core::EventLog& log, platform::Prompts& prompts,
                QObject* parent = nullptr);
@@ -66,7 +66,7 @@ class PresetList final : public QObject {
     // and without control characters or any of \ / : * ? " < > |.
     static bool isValidPresetName(const QString& name);
 
-  signals:
+signals:
     // Emitted by ScanPresets after the rows were rebuilt and before they are sorted.
     // Receivers connected directly rebuild their own preset choice and fill the run
     // texts, so that the sort sees them.
@@ -74,7 +74,7 @@ class PresetList final : public QObject {
     // A preset was deleted; its schedule entries are to be removed.
     void presetDeleted(const QString& name);
 
-  private:
+private:
     bool confirmAdminPassword();
     bool askNewName(QStringView captionKey, const QString& name, QString& newName);
     QString sideFilePath(const QString& name, const QString& extension) const;

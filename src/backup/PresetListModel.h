@@ -25,7 +25,7 @@ struct PresetEntry {
 // run presets without any widget; a view mirrors that selection.
 class PresetListModel final : public QAbstractTableModel {
     Q_OBJECT
-  public:
+public:
     enum Column { NameColumn, NextRunColumn, LastRunColumn, ColumnCount };
     // The path of the row's picture file (column 0); the view loads it and treats the
     // colour of its lower-left pixel as transparent.
@@ -65,10 +65,10 @@ class PresetListModel final : public QAbstractTableModel {
     // when there is none.
     bool select(const QString& name, Qt::CaseSensitivity sensitivity = Qt::CaseSensitive);
 
-  signals:
+signals:
     void selectionChanged(const QString& selectedPreset);
 
-  private:
+private:
     void setSelected(const QString& name);
 
     QList<PresetEntry> entries_;

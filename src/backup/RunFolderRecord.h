@@ -10,7 +10,7 @@ namespace stowline::backup {
 // up; a folder still listed at the next start was left behind by a program that ended
 // hard (killed, crashed, the session ended), and may hold the only copy of a backup.
 class RunFolderRecord {
-  public:
+public:
     explicit RunFolderRecord(QString filePath);
 
     // False when the record cannot be written.
@@ -19,7 +19,7 @@ class RunFolderRecord {
     // Every listed folder, and an empty record afterwards.
     QStringList takeAll() const;
 
-  private:
+private:
     QStringList read() const;
 
     QString filePath_;

@@ -14,16 +14,16 @@ namespace stowline::backup {
 // start of the next.
 struct RunState {
     QString CurrentPresetName;
-    tarcopt preset;                // as loaded at the start of the run
-    QString archiveName;           // the preset's nam with environment references expanded
-    QString runFolder;             // where the archiver writes; empty in direct archiving
-    QStringList RunFileList;       // archive names (no folder) found after archiving
-    QString expandedDestination;   // the preset's dir with environment references expanded
-    bool FtpBusy = false;          // the FTP delivery of this run is under way
-    bool SmtpBusy = false;         // the e-mail delivery of this run is under way
-    bool RetryWaiting = false;     // a delivery waits before its next attempt
-    bool archivesMade = false;     // archiving succeeded: the files are worth keeping
-    QSet<QString> deliveredFiles;  // names delivered by at least one step
+    tarcopt preset;               // as loaded at the start of the run
+    QString archiveName;          // the preset's nam with environment references expanded
+    QString runFolder;            // where the archiver writes; empty in direct archiving
+    QStringList RunFileList;      // archive names (no folder) found after archiving
+    QString expandedDestination;  // the preset's dir with environment references expanded
+    bool FtpBusy = false;         // the FTP delivery of this run is under way
+    bool SmtpBusy = false;        // the e-mail delivery of this run is under way
+    bool RetryWaiting = false;    // a delivery waits before its next attempt
+    bool archivesMade = false;    // archiving succeeded: the files are worth keeping
+    QSet<QString> deliveredFiles; // names delivered by at least one step
     // The run's operation time-out; the deliveries re-arm it with their own limits.
     QTimer* Optimer = nullptr;
 

@@ -26,7 +26,8 @@ public:
 
 private:
     void report(const QString& step) {
-        writePresetLog_(step + QStringLiteral(" - This delivery is not available in this build. [!]"));
+        writePresetLog_(step +
+                        QStringLiteral(" - This delivery is not available in this build. [!]"));
     }
     std::function<void(const QString&)> writePresetLog_;
 };

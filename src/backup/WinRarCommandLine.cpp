@@ -178,7 +178,8 @@ QString BuildWinRarParameters(const QString& switches, const QString& presetName
 }
 
 bool isPlainArchiveName(const QString& name) {
-    return !name.isEmpty() && !name.contains(QLatin1Char('/')) && !name.startsWith(QLatin1Char('.'));
+    return !name.isEmpty() && !name.contains(QLatin1Char('/')) &&
+           !name.startsWith(QLatin1Char('.'));
 }
 
 } // namespace stowline::backup

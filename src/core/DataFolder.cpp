@@ -15,7 +15,7 @@ namespace {
 const QString kInfoFileName = QStringLiteral("swlinfo.dat");
 
 // Files of the older layout that lived beside the executable.
-const char* const kOldLayoutFiles[] = {"swl.ocs", "swl.log", "swl.opt", "swl.sch",
+const char* const kOldLayoutFiles[] = {"swl.ocs", "swl.log", "swl.opt",   "swl.sch",
                                        "swl.las", "swl.pst", "winrar.log"};
 
 void moveIfAbsent(const QString& source, const QString& target) {

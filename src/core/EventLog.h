@@ -27,7 +27,7 @@ struct topt;
 // so that the log survives a crash. A line whose message holds "[!]" is an error line.
 class EventLog final : public QObject {
     Q_OBJECT
-  public:
+public:
     // Sends one error line by e-mail at once; true when it was sent.
     using ErrorReportSender = std::function<bool(const QString& line)>;
 
@@ -67,7 +67,7 @@ class EventLog final : public QObject {
     QString formatLine(const QString& message) const;
     static bool isErrorMessage(const QString& message);
 
-  private:
+private:
     void writeLine(const QString& message, const QString& shownMessage);
     std::optional<QStringList> readLogLines(int* cutLines = nullptr);
     void appendToFile(const QString& line);

@@ -11,7 +11,7 @@ namespace stowline::core {
 // One section of a language file. Keys are compared without regard to letter case, as
 // the profile functions of the original platform do.
 class LanguageSection {
-  public:
+public:
     // The value of `key`, or nothing when the section lacks it.
     std::optional<QString> value(QStringView key) const;
     // The value of `key`, or `current` when the section lacks it.
@@ -21,7 +21,7 @@ class LanguageSection {
     // Keeps the first value of a key, as a profile lookup finds it first.
     void add(const QString& key, const QString& value);
 
-  private:
+private:
     QHash<QString, QString> values_; // keys case-folded
 };
 
@@ -34,7 +34,7 @@ class LanguageSection {
 // translator keeps outer blanks with dialupword="DIALUP - " and ""x"" reads x. Lines
 // beginning with ";" are comments; a section named twice adds its keys to the first.
 class LanguageFile {
-  public:
+public:
     // A missing or unreadable file reads as an empty one.
     static LanguageFile read(const QString& path);
     static LanguageFile parse(const QStringList& lines);
@@ -42,7 +42,7 @@ class LanguageFile {
     // The named section; an empty one when the file lacks it.
     const LanguageSection& section(QStringView name) const;
 
-  private:
+private:
     QHash<QString, LanguageSection> sections_; // names case-folded
 };
 

@@ -39,7 +39,9 @@ bool MessageTable::replace(QStringView key, const QString& text) {
     return true;
 }
 
-void MessageTable::resetToDefaults() { texts_ = builtInTexts(); }
+void MessageTable::resetToDefaults() {
+    texts_ = builtInTexts();
+}
 
 const QStringList& MessageTable::keys() {
     static const QStringList ordered = [] {
@@ -64,7 +66,8 @@ QString formatMessage(const QString& pattern, std::initializer_list<QString> val
         if (c == QLatin1Char('%') && next == QLatin1Char('%')) {
             result += c;
             ++i;
-        } else if (c == QLatin1Char('%') && (next == QLatin1Char('s') || next == QLatin1Char('d')) &&
+        } else if (c == QLatin1Char('%') &&
+                   (next == QLatin1Char('s') || next == QLatin1Char('d')) &&
                    value != values.end()) {
             result += *value++;
             ++i;

@@ -34,7 +34,9 @@ private:
 inline constexpr QLatin1StringView kErrorMark{" [!]"};
 
 // `message` as the message of an error line.
-inline QString errorMessage(const QString& message) { return message + kErrorMark; }
+inline QString errorMessage(const QString& message) {
+    return message + kErrorMark;
+}
 
 // Fills the printf-style placeholders of a message text ("%s", "%d") in order with
 // `values`; "%%" stands for one "%". Placeholders without a value are left as they are.

@@ -20,7 +20,9 @@ namespace {
 constexpr int kExitFailure = 1;
 constexpr int kIdlePollMilliseconds = 200;
 
-QString quoted(const QString& text) { return QLatin1Char('"') + text + QLatin1Char('"'); }
+QString quoted(const QString& text) {
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
 } // namespace
 
 Program::Program(ProgramServices services, QStringList arguments, QSize screen, QObject* parent)
@@ -115,8 +117,7 @@ void Program::locateArchiver() {
             break;
         }
     }
-    if (found.isEmpty() &&
-        !services_.prompts.askOpenFile(messages_.text(u"locatearchiver"), found))
+    if (found.isEmpty() && !services_.prompts.askOpenFile(messages_.text(u"locatearchiver"), found))
         found.clear();
     if (found.isEmpty()) {
         log_.WriteError(messages_.text(u"nowinrarexe"));
@@ -142,8 +143,8 @@ bool Program::endSequenceAllowed() {
     // would only lose the settings that the end sequence saves.
     if (!flags_.SecondInstance && options_.spe && !sessionIsEnding_) {
         QString password;
-        if (!services_.prompts.askText(messages_.text(u"enteradminpassword"), QString(),
-                                       password, true))
+        if (!services_.prompts.askText(messages_.text(u"enteradminpassword"), QString(), password,
+                                       true))
             return false;
         if (password != options_.sgp) {
             services_.prompts.showError(QLatin1Char('\n') + messages_.text(u"incorrectpassword"));

@@ -13,8 +13,8 @@ FtpCleaner::FtpCleaner(const QString& presetsFolder, const core::Clock& clock)
 void FtpCleaner::select(const QString& presetName, int count, int days,
                         const QStringList& uploadedNow) {
     keepUnsettled();
-    historyPath_ = backup::cleanerHistoryPath(presetsFolder_, presetName,
-                                              backup::CleanerHistory::Ftp);
+    historyPath_ =
+        backup::cleanerHistoryPath(presetsFolder_, presetName, backup::CleanerHistory::Ftp);
     const QStringList before = core::readTextLines(historyPath_).value_or(QStringList());
     const QStringList selected = backup::SelectOldDeliveries(
         presetsFolder_, presetName, count, days, backup::CleanerHistory::Ftp, clock_.now());

@@ -23,8 +23,8 @@ class FtpDelivery final : public RetryingDelivery {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(FtpDelivery)
 public:
-    FtpDelivery(DeliveryServices services, DeliverySettings settings,
-                ScheduleRetry scheduleRetry, QObject* parent = nullptr);
+    FtpDelivery(DeliveryServices services, DeliverySettings settings, ScheduleRetry scheduleRetry,
+                QObject* parent = nullptr);
 
     // Connects and starts the uploads of `run`; returns at once. The run must outlive
     // the delivery's work.

@@ -12,9 +12,10 @@ constexpr qsizetype kMaxHostLength = 253;
 } // namespace
 
 bool isFtpHostLine(const QString& text) {
-    static const QRegularExpression pattern(QStringLiteral(
-        "^([A-Za-z0-9](?:[A-Za-z0-9-]*[A-Za-z0-9])?(?:\\.[A-Za-z0-9](?:[A-Za-z0-9-]*[A-Za-z0-9])?)*)"
-        "(?::([0-9]{1,5}))?$"));
+    static const QRegularExpression pattern(
+        QStringLiteral("^([A-Za-z0-9](?:[A-Za-z0-9-]*[A-Za-z0-9])?(?:\\.[A-Za-z0-9](?:[A-Za-z0-9-]*"
+                       "[A-Za-z0-9])?)*)"
+                       "(?::([0-9]{1,5}))?$"));
     const QRegularExpressionMatch match = pattern.match(text);
     if (!match.hasMatch() || match.capturedLength(1) > kMaxHostLength)
         return false;
@@ -31,8 +32,9 @@ std::optional<QString> ResolveFtpHost(protocols::HttpClient& http, const QString
     const protocols::HttpAnswer answer = http.post(url, body.toUtf8());
     if (!answer.ok || answer.body.isEmpty())
         return std::nullopt;
-    const QString firstLine =
-        QString::fromUtf8(answer.body).split(QRegularExpression(QStringLiteral("\r\n|\n|\r"))).first();
+    const QString firstLine = QString::fromUtf8(answer.body)
+                                  .split(QRegularExpression(QStringLiteral("\r\n|\n|\r")))
+                                  .first();
     const QString host = firstLine.trimmed();
     if (!isFtpHostLine(host))
         return std::nullopt;

@@ -27,8 +27,8 @@ namespace stowline::net {
 class ReportMailer final {
 public:
     ReportMailer(core::ProgramFlags& flags, const core::topt& options,
-                 const core::MessageTable& messages, core::EventLog& log,
-                 const core::Clock& clock, protocols::CurlDriver& driver);
+                 const core::MessageTable& messages, core::EventLog& log, const core::Clock& clock,
+                 protocols::CurlDriver& driver);
 
     // Mails one complete log line ("[stamp] message"); true when the server took it.
     // The event log calls it for each error line when the option ser is set and logs

@@ -17,7 +17,7 @@ namespace stowline::platform {
 // program up, the lock is then not held (isHeld() false, errorString() says why) and
 // the caller decides whether to go on. The kernel drops the lock when a holder dies.
 class FileUpdateLock final {
-  public:
+public:
     static constexpr std::chrono::milliseconds kDefaultTimeout{5000};
 
     explicit FileUpdateLock(const QString& filePath,
@@ -30,7 +30,7 @@ class FileUpdateLock final {
     QString errorString() const { return error_; }
     static QString lockFilePath(const QString& filePath);
 
-  private:
+private:
     int fd_ = -1;
     QString error_;
 };

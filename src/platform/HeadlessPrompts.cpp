@@ -11,9 +11,13 @@ void HeadlessPrompts::print(const char* kind, const QString& text) {
     std::fflush(out_);
 }
 
-void HeadlessPrompts::showMessage(const QString& text) { print("", text); }
+void HeadlessPrompts::showMessage(const QString& text) {
+    print("", text);
+}
 
-void HeadlessPrompts::showError(const QString& text) { print("Error: ", text); }
+void HeadlessPrompts::showError(const QString& text) {
+    print("Error: ", text);
+}
 
 bool HeadlessPrompts::askYesNo(const QString& text) {
     print("Question (answered No): ", text);

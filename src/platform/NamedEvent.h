@@ -8,7 +8,7 @@ namespace stowline::platform {
 //
 // The receiving side, held by the first instance for its whole run.
 class NamedEventListener {
-  public:
+public:
     virtual ~NamedEventListener() = default;
     // Tests the event without waiting; true when it was signalled, and it is reset then.
     virtual bool tryConsume() = 0;
@@ -16,7 +16,7 @@ class NamedEventListener {
 
 // The sending side, used by a second instance.
 class NamedEventSender {
-  public:
+public:
     virtual ~NamedEventSender() = default;
     // Signals the event. False when no instance listens for it.
     virtual bool signal() = 0;

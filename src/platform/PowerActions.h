@@ -27,7 +27,7 @@ struct PowerResult {
 
 // Ends the session or the machine, or sends the machine to sleep.
 class PowerActions {
-  public:
+public:
     virtual ~PowerActions() = default;
     virtual PowerResult ExitSystem(SessionExit exit) = 0;
     // Hibernates (true) or suspends (false) the machine.

@@ -8,7 +8,7 @@ namespace stowline::platform {
 // arguments, or as a background service of the user. Every call brings the system into
 // the named state, whatever it was before; false when that failed.
 class StartupRegistration {
-  public:
+public:
     virtual ~StartupRegistration() = default;
     // Starts the program with `arguments` whenever the user logs in.
     virtual bool enableLoginStart(const QStringList& arguments) = 0;

@@ -153,9 +153,8 @@ Outcome CurlSession::outcome(CURLcode result) const {
         return {step.reply, QString::fromUtf8(step.replyLine)};
     long osErrno = 0;
     curl_easy_getinfo(easy_, CURLINFO_OS_ERRNO, &osErrno);
-    const QString detail = QString::fromUtf8(errorBuffer_[0] != '\0'
-                                                 ? errorBuffer_
-                                                 : curl_easy_strerror(result));
+    const QString detail =
+        QString::fromUtf8(errorBuffer_[0] != '\0' ? errorBuffer_ : curl_easy_strerror(result));
     if (const int code = socketError(result, osErrno))
         return {code, QStringLiteral("Socket error #%1 - %2").arg(code).arg(detail)};
     if (isTlsFailure(result))

@@ -111,7 +111,9 @@ bool FtpClient::querySize() {
     return waitFor(request(FtpRequest::Size));
 }
 
-void FtpClient::abort() { stopAll(Outcome::aborted()); }
+void FtpClient::abort() {
+    stopAll(Outcome::aborted());
+}
 
 void FtpClient::stopAll(const Outcome& why) {
     // Sockets first, so that nothing libcurl does while it lets go of the transfer can
@@ -129,8 +131,8 @@ std::shared_ptr<RequestQueue::Ticket> FtpClient::request(FtpRequest request) {
     if (auto ticket = queue_.claim(number))
         return ticket;
     if (driver_.isRunning(session_.easy()))
-        return queue_.answer(number, Outcome::refused(
-                                         QStringLiteral("Another request is still in progress")));
+        return queue_.answer(
+            number, Outcome::refused(QStringLiteral("Another request is still in progress")));
     if (const Outcome bad = checkSettings(request); !bad.ok())
         return queue_.answer(number, bad);
     if (request == FtpRequest::Quit && !isConnected())
@@ -180,16 +182,15 @@ Outcome FtpClient::checkSettings(FtpRequest request) const {
         return Outcome::refused(QStringLiteral("No host name set"));
     if (portNumber() == 0)
         return Outcome::refused(QStringLiteral("Invalid port \"%1\"").arg(port_));
-    for (const QString* text : {&host_, &userName_, &password_, &remoteFolder_,
-                                &remoteFileName_})
+    for (const QString* text : {&host_, &userName_, &password_, &remoteFolder_, &remoteFileName_})
         if (hasLineBreak(*text))
             return Outcome::refused(QStringLiteral("Line breaks are not allowed in names"));
     const bool needsFileName = request == FtpRequest::Put || request == FtpRequest::Get ||
                                request == FtpRequest::Dele || request == FtpRequest::Size;
     if (needsFileName && remoteFileName_.isEmpty())
         return Outcome::refused(QStringLiteral("No remote file name set"));
-    const bool needsLocalFile = request == FtpRequest::Put || request == FtpRequest::Get ||
-                                request == FtpRequest::List;
+    const bool needsLocalFile =
+        request == FtpRequest::Put || request == FtpRequest::Get || request == FtpRequest::List;
     if (needsLocalFile && localFileName_.isEmpty())
         return Outcome::refused(QStringLiteral("No local file name set"));
     if (needsLocalFile && !passive_ && tlsMode_ != FtpTlsMode::None && activeModeTlsBroken())

@@ -19,7 +19,8 @@ HttpAnswer HttpClient::post(const QString& url, const QByteArray& body) {
     HttpAnswer answer;
     const QUrl parsed(url);
     const QString scheme = parsed.scheme().toLower();
-    if (!parsed.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+    if (!parsed.isValid() ||
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
         answer.error = QStringLiteral("Not an http or https address: %1").arg(url);
         return answer;
     }

@@ -10,10 +10,10 @@ namespace stowline::protocols {
 class CurlDriver;
 
 struct HttpAnswer {
-    bool ok = false;     // the request went through and the status was 2xx
-    int status = 0;      // HTTP status, 0 when none arrived
-    QByteArray body;     // at most the client's answer limit
-    QString error;       // why it failed; empty when ok
+    bool ok = false; // the request went through and the status was 2xx
+    int status = 0;  // HTTP status, 0 when none arrived
+    QByteArray body; // at most the client's answer limit
+    QString error;   // why it failed; empty when ok
 };
 
 // Synchronous HTTP(S) POST: waits, processing events, until the answer is in or the

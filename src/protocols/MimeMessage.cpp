@@ -106,8 +106,7 @@ bool MimeMessage::open(const Content& content, QString* error) {
     failed_ = false;
 
     QByteArray head;
-    head += "Date: " + QDateTime::currentDateTime().toString(Qt::RFC2822Date).toLatin1() +
-            "\r\n";
+    head += "Date: " + QDateTime::currentDateTime().toString(Qt::RFC2822Date).toLatin1() + "\r\n";
     head += "From: " + encodeAddressHeader(content.from) + "\r\n";
     head += "To: " + encodeAddressHeader(content.to) + "\r\n";
     head += "Subject: " + encodeHeaderText(content.subject) + "\r\n";
@@ -142,18 +141,18 @@ bool MimeMessage::open(const Content& content, QString* error) {
         auto file = std::make_unique<QFile>(path);
         if (!file->open(QIODevice::ReadOnly)) {
             if (error)
-                *error = QStringLiteral("Cannot read attachment %1: %2")
-                             .arg(path, file->errorString());
+                *error =
+                    QStringLiteral("Cannot read attachment %1: %2").arg(path, file->errorString());
             pieces_.clear();
             return false;
         }
         const QString name = QFileInfo(path).fileName();
         text += "--" + boundary + "\r\n";
-        text += "Content-Type: application/octet-stream; " + fileNameParameter("name", name) +
-                "\r\n";
+        text +=
+            "Content-Type: application/octet-stream; " + fileNameParameter("name", name) + "\r\n";
         text += "Content-Transfer-Encoding: base64\r\n";
-        text += "Content-Disposition: attachment; " + fileNameParameter("filename", name) +
-                "\r\n\r\n";
+        text +=
+            "Content-Disposition: attachment; " + fileNameParameter("filename", name) + "\r\n\r\n";
         pieces_.push_back({text, nullptr});
         pieces_.push_back({{}, std::move(file)});
         text.clear();

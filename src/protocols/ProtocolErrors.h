@@ -10,11 +10,11 @@ namespace stowline::protocols {
 // one of the small client codes below. Socket errors also appear in the error message
 // as "#" followed by the five digits.
 namespace errors {
-inline constexpr int kLocalFile = 1;      // a local file could not be read or written
-inline constexpr int kTls = 2;            // TLS negotiation or certificate check failed
-inline constexpr int kProtocol = 3;       // any other failure of the exchange
-inline constexpr int kRefused = 4;        // the client refused the request (busy, bad settings)
-inline constexpr int kAborted = 10004;    // ended by Abort
+inline constexpr int kLocalFile = 1;   // a local file could not be read or written
+inline constexpr int kTls = 2;         // TLS negotiation or certificate check failed
+inline constexpr int kProtocol = 3;    // any other failure of the exchange
+inline constexpr int kRefused = 4;     // the client refused the request (busy, bad settings)
+inline constexpr int kAborted = 10004; // ended by Abort
 inline constexpr int kConnectionAborted = 10053; // the peer closed the connection
 inline constexpr int kConnectionReset = 10054;
 inline constexpr int kTimedOut = 10060;

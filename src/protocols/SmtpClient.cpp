@@ -29,8 +29,8 @@ SmtpClient::SmtpClient(CurlDriver& driver, QObject* parent)
         queue_.commandSent(step.verb);
     };
     session_.tracker().lineSeen = [this](const QByteArray& line, bool outgoing) {
-        const QString shown = (outgoing ? QStringLiteral("> ") : QStringLiteral("< ")) +
-                              QString::fromUtf8(line);
+        const QString shown =
+            (outgoing ? QStringLiteral("> ") : QStringLiteral("< ")) + QString::fromUtf8(line);
         QMetaObject::invokeMethod(
             this, [this, shown] { emit display(shown); }, Qt::QueuedConnection);
     };
@@ -84,7 +84,9 @@ bool SmtpClient::quit() {
     return waitFor(request(SmtpRequest::Quit));
 }
 
-void SmtpClient::abort() { stopAll(Outcome::aborted()); }
+void SmtpClient::abort() {
+    stopAll(Outcome::aborted());
+}
 
 void SmtpClient::stopAll(const Outcome& why) {
     session_.closeConnections();
@@ -107,8 +109,8 @@ SmtpClient::TicketPtr SmtpClient::request(SmtpRequest request) {
         return ticket;
     }
     if (running)
-        return queue_.answer(number, Outcome::refused(
-                                         QStringLiteral("Another request is still in progress")));
+        return queue_.answer(
+            number, Outcome::refused(QStringLiteral("Another request is still in progress")));
     if (const Outcome bad = checkSettings(request); !bad.ok())
         return queue_.answer(number, bad);
     if (request == SmtpRequest::Quit && !isConnected())

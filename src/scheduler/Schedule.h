@@ -40,7 +40,7 @@ void ParseScheduleRequest(const QString& request, tschopt& entry, const QDateTim
 // due. Every entry held is readable (ParseScheduleEntry succeeds). The schedule is kept
 // in swl.sch; swl.las holds the last-run text of each preset.
 class Schedule final {
-  public:
+public:
     Schedule(const core::Folders& folders, core::EventLog& log, const core::MessageTable& messages,
              PresetCatalog& presets);
     Schedule(const Schedule&) = delete;
@@ -90,7 +90,7 @@ class Schedule final {
     QString scheduleFilePath() const;
     QString lastRunsFilePath() const;
 
-  private:
+private:
     void insertStored(const tschdata& stored);
     std::optional<QList<tschdata>> readScheduleFile(bool logDropped);
     bool isScheduledCommand(const QString& presname);

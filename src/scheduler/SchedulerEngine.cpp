@@ -389,8 +389,7 @@ void SchedulerEngine::unschedule(const QString& command) {
         number = *given;
     }
     if (number < 1 || number > s_.schedule.size()) {
-        s_.log.WriteError(
-            core::formatMessage(s_.messages.text(u"commandinvalidparam"), {command}));
+        s_.log.WriteError(core::formatMessage(s_.messages.text(u"commandinvalidparam"), {command}));
         return;
     }
     const qsizetype index = number - 1;

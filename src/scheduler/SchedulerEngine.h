@@ -55,7 +55,7 @@ struct SchedulerServices {
 // commands wait while other due entries follow them.
 class SchedulerEngine final : public QObject {
     Q_OBJECT
-  public:
+public:
     static constexpr std::chrono::milliseconds kTickPeriod{1000};
 
     explicit SchedulerEngine(SchedulerServices services, QObject* parent = nullptr);
@@ -75,7 +75,7 @@ class SchedulerEngine final : public QObject {
     // before the queued tick ran make one tick.
     void tickSoon();
 
-  private:
+private:
     // An entry that became known at or after its date: its lateness counts from the
     // first tick that looked at it, so the tick's granularity never makes it late.
     struct Arrival {

@@ -6,7 +6,7 @@ namespace stowline::scheduler {
 
 // What the scheduler tick and the command line need from the rest of the program.
 class SchedulerHost {
-  public:
+public:
     virtual ~SchedulerHost() = default;
 
     // Selects the preset whose whole name matches `name`, letter case ignored, in the

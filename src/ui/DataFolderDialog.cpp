@@ -13,8 +13,8 @@ DataFolderDialog::DataFolderDialog(const core::DataFolderSetup& setup, QWidget* 
     : QDialog(parent), setup_(setup) {
     setObjectName(QStringLiteral("datafolderform"));
     setWindowTitle(QStringLiteral("Where should SWL keep its settings?"));
-    allUsersRadioButton_ = new QRadioButton(
-        QStringLiteral("For all users: %1").arg(setup.allUsersFolder()), this);
+    allUsersRadioButton_ =
+        new QRadioButton(QStringLiteral("For all users: %1").arg(setup.allUsersFolder()), this);
     thisUserRadioButton_ = new QRadioButton(
         QStringLiteral("For this user only: %1").arg(setup.thisUserFolder()), this);
     typedRadioButton_ = new QRadioButton(QStringLiteral("In this folder:"), this);
@@ -29,9 +29,9 @@ DataFolderDialog::DataFolderDialog(const core::DataFolderSetup& setup, QWidget* 
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     auto* layout = new QVBoxLayout(this);
-    for (QWidget* widget : std::initializer_list<QWidget*>{
-             allUsersRadioButton_, thisUserRadioButton_, typedRadioButton_, folderLineEdit_,
-             buttons})
+    for (QWidget* widget :
+         std::initializer_list<QWidget*>{allUsersRadioButton_, thisUserRadioButton_,
+                                         typedRadioButton_, folderLineEdit_, buttons})
         layout->addWidget(widget);
 }
 

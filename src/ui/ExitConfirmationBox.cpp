@@ -7,10 +7,12 @@
 namespace stowline::ui {
 
 core::ExitChoice ExitConfirmationBox::confirmExit() {
-    QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(),
-                    QStringLiteral("Close SWL? Scheduled backups will not run while it is closed."));
+    QMessageBox box(
+        QMessageBox::Question, QApplication::applicationDisplayName(),
+        QStringLiteral("Close SWL? Scheduled backups will not run while it is closed."));
     QPushButton* closeButton = box.addButton(QStringLiteral("Close"), QMessageBox::AcceptRole);
-    QPushButton* trayButton = box.addButton(QStringLiteral("Hide to tray"), QMessageBox::ActionRole);
+    QPushButton* trayButton =
+        box.addButton(QStringLiteral("Hide to tray"), QMessageBox::ActionRole);
     box.addButton(QMessageBox::Cancel);
     box.exec();
     if (box.clickedButton() == closeButton)

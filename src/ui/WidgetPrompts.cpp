@@ -25,8 +25,7 @@ bool WidgetPrompts::askText(const QString& caption, const QString& label, QStrin
                             bool secret) {
     bool accepted = false;
     const QString answer = QInputDialog::getText(
-        parent_, caption, label, secret ? QLineEdit::Password : QLineEdit::Normal, text,
-        &accepted);
+        parent_, caption, label, secret ? QLineEdit::Password : QLineEdit::Normal, text, &accepted);
     if (accepted)
         text = answer;
     return accepted;

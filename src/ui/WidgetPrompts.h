@@ -13,8 +13,7 @@ public:
     void showMessage(const QString& text) override;
     void showError(const QString& text) override;
     bool askYesNo(const QString& text) override;
-    bool askText(const QString& caption, const QString& label, QString& text,
-                 bool secret) override;
+    bool askText(const QString& caption, const QString& label, QString& text, bool secret) override;
     bool askOpenFile(const QString& caption, QString& path) override;
 
 private:

@@ -4,8 +4,8 @@
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
-#include <QThread>
 #include <QLocale>
+#include <QThread>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -54,11 +54,18 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ExitCodeCase{"success", 0, false, kDelivered, true},
         ExitCodeCase{"warning_tolerated", 1, true,
-                     QStringList{"Docs: WinRAR reported a warning (non-critical)."} + kDelivered, true},
-        ExitCodeCase{"warning_as_error", 1, false,
-                     {"Docs: WinRAR - Error 1 (see WinRAR log for details). [!]"}, false},
-        ExitCodeCase{"fatal_error", 2, false,
-                     {"Docs: WinRAR - Error 2 (see WinRAR log for details). [!]"}, false},
+                     QStringList{"Docs: WinRAR reported a warning (non-critical)."} + kDelivered,
+                     true},
+        ExitCodeCase{"warning_as_error",
+                     1,
+                     false,
+                     {"Docs: WinRAR - Error 1 (see WinRAR log for details). [!]"},
+                     false},
+        ExitCodeCase{"fatal_error",
+                     2,
+                     false,
+                     {"Docs: WinRAR - Error 2 (see WinRAR log for details). [!]"},
+                     false},
         ExitCodeCase{"cancelled_by_user", 255, false,
                      QStringList{"Docs: WinRAR - Canceled by the user. [!]"} + kDelivered, true}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -76,8 +83,7 @@ TEST(BackupRun, AbortWhileArchivingEndsTheArchiverAndLeavesNoRunFolder) {
 
     EXPECT_LT(elapsed.elapsed(), 10000);
     const QStringList messages = f.logMessages();
-    EXPECT_EQ(messages.mid(messages.size() - 2),
-              QStringList({"Abort requested.", "Aborted. [!]"}));
+    EXPECT_EQ(messages.mid(messages.size() - 2), QStringList({"Abort requested.", "Aborted. [!]"}));
     EXPECT_TRUE(f.leftInTemp().isEmpty());
     EXPECT_TRUE(f.destinationFiles().isEmpty());
     EXPECT_FALSE(f.flags.OperationInProgress);
@@ -92,8 +98,9 @@ TEST(BackupRun, NothingSelectedNoTaskAndMissingArchiver) {
     f.addPreset(QStringLiteral("Idle")).ctf = false;
     f.savePreset();
     f.run.RunPreset();
-    EXPECT_EQ(f.logMessages(),
-              QStringList({"Idle: SWL - there are no tasks for this preset, operation canceled. [!]"}));
+    EXPECT_EQ(
+        f.logMessages(),
+        QStringList({"Idle: SWL - there are no tasks for this preset, operation canceled. [!]"}));
     EXPECT_EQ(f.lastRuns, QStringList({"Idle"}));
     EXPECT_FALSE(f.flags.OperationInProgress);
 
@@ -104,9 +111,13 @@ TEST(BackupRun, NothingSelectedNoTaskAndMissingArchiver) {
 
 TEST(BackupRun, SizeTextUsesBytesKilobytesAndMegabytes) {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    const std::pair<qint64, const char*> cases[] = {
-        {0, "0b"}, {1023, "1023b"}, {1024, "1K"}, {3 * 2048, "6K"}, {1047552, "1,023K"},
-        {3145728, "3.0M"}, {1048576LL * 1536 + 52429, "1,536.1M"}};
+    const std::pair<qint64, const char*> cases[] = {{0, "0b"},
+                                                    {1023, "1023b"},
+                                                    {1024, "1K"},
+                                                    {3 * 2048, "6K"},
+                                                    {1047552, "1,023K"},
+                                                    {3145728, "3.0M"},
+                                                    {1048576LL * 1536 + 52429, "1,536.1M"}};
     for (const auto& [bytes, text] : cases)
         EXPECT_EQ(sizeText(bytes), QString::fromLatin1(text)) << bytes;
     QLocale::setDefault(QLocale::system());
@@ -160,13 +171,16 @@ TEST(BackupRun, AnArchiveThatCannotBeCopiedIsKeptAndTheLogSaysWhere) {
 
     EXPECT_EQ(readBytes(f.destination() + QStringLiteral("/backup-1.zip")), "older copy");
     const QStringList messages = f.logMessages();
-    const QString keptLine = messages.filter(QStringLiteral("The undelivered archive is kept in ")).value(0);
+    const QString keptLine =
+        messages.filter(QStringLiteral("The undelivered archive is kept in ")).value(0);
     ASSERT_FALSE(keptLine.isEmpty()) << messages.join('\n').toStdString();
-    const QString keptPath = keptLine.mid(keptLine.indexOf(QLatin1String("kept in ")) + 8).chopped(4);
+    const QString keptPath =
+        keptLine.mid(keptLine.indexOf(QLatin1String("kept in ")) + 8).chopped(4);
     EXPECT_EQ(QFileInfo(keptPath).size(), 2048) << keptPath.toStdString();
     EXPECT_TRUE(messages.contains(
         "Docs: COPY - File backup-1.zip already exists, no permission to overwrite. [!]"));
-    EXPECT_TRUE(messages.contains("Docs: COPY - Cannot write backup-1.zip to the specified location. [!]"));
+    EXPECT_TRUE(
+        messages.contains("Docs: COPY - Cannot write backup-1.zip to the specified location. [!]"));
     EXPECT_FALSE(f.flags.OperationInProgress);
 }
 
@@ -229,18 +243,20 @@ TEST(BackupRun, ProgramBeforeSyncStartsOnlyWhileTheClearSettingWaits) {
         f.run.RunPreset();
 
         EXPECT_EQ(QFile::exists(marker), !startOnly);
-        EXPECT_TRUE(f.logMessages().contains(
-            QStringLiteral("Docs: %1  /bin/sh").arg(startOnly ? "Sync execution:" : "Async execution:")));
+        EXPECT_TRUE(
+            f.logMessages().contains(QStringLiteral("Docs: %1  /bin/sh")
+                                         .arg(startOnly ? "Sync execution:" : "Async execution:")));
         EXPECT_EQ(f.logMessages().last(), QStringLiteral("Docs: Done."));
     }
 }
 
 TEST(BackupRun, ArchiveNamesThatAreNotPlainFileNamesAreRefusedBeforeAnythingStarts) {
     qputenv("STOWLINE_TEST_SUBFOLDER", "sub/inner");
-    for (const char* name : {"sub/inner", "../escape", ".hidden", "..", "%STOWLINE_TEST_SUBFOLDER%",
-                             "%HOME%x", ""}) {
+    for (const char* name :
+         {"sub/inner", "../escape", ".hidden", "..", "%STOWLINE_TEST_SUBFOLDER%", "%HOME%x", ""}) {
         for (const bool direct : {false, true}) {
-            SCOPED_TRACE(::testing::Message() << "nam \"" << name << "\"" << (direct ? ", direct" : ""));
+            SCOPED_TRACE(::testing::Message()
+                         << "nam \"" << name << "\"" << (direct ? ", direct" : ""));
             RunFixture f;
             tarcopt& preset = f.addPreset(QStringLiteral("Docs"));
             preset.nam = QString::fromUtf8(name);
@@ -278,8 +294,8 @@ TEST(BackupRun, HistoriesThatCannotBeWrittenAreErrorLinesNamingTheFile) {
 
     const QStringList messages = f.logMessages();
     for (const char* history : {"Docs.lgc", "Docs.hst"})
-        EXPECT_TRUE(messages.contains(
-            QStringLiteral("Docs: Cannot write the history file %1. [!]").arg(f.tree.preset(history))))
+        EXPECT_TRUE(messages.contains(QStringLiteral("Docs: Cannot write the history file %1. [!]")
+                                          .arg(f.tree.preset(history))))
             << messages.join('\n').toStdString();
     EXPECT_EQ(f.destinationFiles(), QStringList({"backup-1.zip"})) << "the copy itself is made";
     EXPECT_EQ(messages.last(), QStringLiteral("Docs: Done."));
@@ -318,9 +334,8 @@ TEST(BackupRun, RunFolderIsListedOnlyWhileTheRunUsesIt) {
     f.useFakeArchiver(0, 1);
     const QString record = f.folders.inData(QStringLiteral("swl.rfl"));
     QStringList listedWhileArchiving;
-    QTimer::singleShot(300, [&] {
-        listedWhileArchiving = core::readTextLines(record).value_or(QStringList());
-    });
+    QTimer::singleShot(
+        300, [&] { listedWhileArchiving = core::readTextLines(record).value_or(QStringList()); });
 
     f.run.RunPreset();
 
@@ -357,7 +372,8 @@ TEST(BackupRun, DirectArchivingStartsTheArchiverAndEndsAtOnce) {
 
     EXPECT_LT(elapsed.elapsed(), 1000) << "the run does not wait for the archiver";
     EXPECT_EQ(f.logMessages().last(),
-              QStringLiteral("Docs: WinRAR - Started (direct raring mode, expect no further notifications)."));
+              QStringLiteral(
+                  "Docs: WinRAR - Started (direct raring mode, expect no further notifications)."));
     EXPECT_FALSE(f.flags.OperationInProgress);
     EXPECT_TRUE(f.leftInTemp().isEmpty()) << "no run folder in direct archiving";
     // The archiver goes on by itself and writes straight into the destination.

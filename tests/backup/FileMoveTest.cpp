@@ -39,7 +39,8 @@ TEST(FileMove, MovesWithinAndAcrossFileSystems) {
         QStorageInfo(shm.path()).device() != QStorageInfo(local.path()).device();
     const QByteArray bytes = sample();
 
-    for (const QString& from : {local.filePath(QStringLiteral("a.zip")), shm.filePath(QStringLiteral("a.zip"))}) {
+    for (const QString& from :
+         {local.filePath(QStringLiteral("a.zip")), shm.filePath(QStringLiteral("a.zip"))}) {
         const QString to = local.filePath(QStringLiteral("target-") + QString::number(qHash(from)));
         writeFile(from, bytes);
         QString error;
@@ -61,7 +62,8 @@ TEST(FileMove, NeverReplacesAnExistingTargetAndKeepsTheSourceOnFailure) {
     EXPECT_EQ(readFile(target), "old");
 
     QString error;
-    EXPECT_FALSE(backup::moveFile(source, dir.filePath(QStringLiteral("missing/sub/x.zip")), &error));
+    EXPECT_FALSE(
+        backup::moveFile(source, dir.filePath(QStringLiteral("missing/sub/x.zip")), &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(readFile(source), "new");
 }

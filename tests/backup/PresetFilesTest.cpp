@@ -26,7 +26,7 @@ using testing::TestFolders;
 const QDateTime kStart(QDate(2016, 3, 20), QTime(23, 0, 0));
 
 class PresetFilesTest : public ::testing::Test {
-  protected:
+protected:
     QString presetFile(const QString& name) const { return dirs.preset(name + ".pst"); }
 
     // Writes `lines` as a preset file, each line scrambled.

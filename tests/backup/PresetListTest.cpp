@@ -26,7 +26,7 @@ const QStringList kAllExtensions = {".pst", ".inc", ".exc", ".flt", ".not", ".cm
                                     ".bmp", ".hst", ".lgc", ".lgf", ".lgs"};
 
 class PresetListTest : public ::testing::Test {
-  protected:
+protected:
     PresetListTest() {
         core::SetOptionDefaults(options, {dirs.folders.program, dirs.folders.data, {}});
     }

@@ -14,7 +14,7 @@ using testing::TestFolders;
 using testing::writeBytes;
 
 class WinRarCommandLineTest : public ::testing::Test {
-  protected:
+protected:
     WinRarCommandLineTest() {
         SetPresetDefaults(docs);
         docs.nam = "docs";

@@ -10,7 +10,7 @@ namespace stowline::core {
 namespace {
 
 class ExpandEnvironmentTextTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ::setenv("STOWLINE_TEST_TARGET", "/srv/backup", 1);
         ::setenv("STOWLINE_TEST_LONG", std::string(4000, 'x').c_str(), 1);

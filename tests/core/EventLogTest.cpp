@@ -23,7 +23,7 @@ namespace {
 const QDateTime kMorning(QDate(2016, 3, 3), QTime(9, 5, 7));
 
 class EventLogTest : public ::testing::Test {
-  protected:
+protected:
     EventLogTest() : clock(kMorning) {
         folders.program = dir.path();
         folders.data = dir.path();

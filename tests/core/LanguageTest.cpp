@@ -76,7 +76,7 @@ TEST(LanguageFile, KeysBeforeAnySectionBelongToNone) {
 }
 
 class LanguageTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override { ASSERT_TRUE(programDir.isValid()); }
 
     QString programFolder() const { return programDir.path(); }
@@ -186,7 +186,7 @@ TEST_F(LanguageTest, AvailableLanguagesStartWithTheBuiltInOne) {
 }
 
 class ChooseLanguageTest : public LanguageTest {
-  protected:
+protected:
     void SetUp() override {
         LanguageTest::SetUp();
         SetOptionDefaults(options, {programFolder(), programFolder(), QSize()});

@@ -110,7 +110,7 @@ QString valueOf(const topt& options, const char* key) {
 }
 
 class OptionsFileTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ASSERT_TRUE(dataDir.isValid());
         context = {QStringLiteral("/prog"), dataDir.path(), QSize()};

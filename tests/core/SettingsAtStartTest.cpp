@@ -19,7 +19,7 @@ namespace stowline::core {
 namespace {
 
 class SettingsAtStartTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ASSERT_TRUE(programDir.isValid());
         ASSERT_TRUE(dataDir.isValid());

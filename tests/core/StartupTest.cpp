@@ -8,8 +8,8 @@
 #include "platform/fakes/FakeInstanceLock.h"
 #include "platform/fakes/FakeSystemPaths.h"
 #include "platform/fakes/RecordingPrompts.h"
-#include "platform/fakes/RecordingStartupRegistration.h"
 #include "platform/fakes/RecordingSoundPlayer.h"
+#include "platform/fakes/RecordingStartupRegistration.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -64,13 +64,15 @@ protected:
     }
 
     void recordDataFolder(const QString& folder) {
-        ASSERT_TRUE(writeTextLinesAtomically(paths.program + QStringLiteral("/swlinfo.dat"), {folder}));
+        ASSERT_TRUE(
+            writeTextLinesAtomically(paths.program + QStringLiteral("/swlinfo.dat"), {folder}));
     }
 
     Program& makeProgram(QStringList arguments = {}, bool anotherInstanceRuns = false) {
         lock.emplace(anotherInstanceRuns);
-        program.emplace(ProgramServices{*lock, paths, prompts, sound, clock, chooser, exitBox, registration},
-                        std::move(arguments), QSize(1280, 1024));
+        program.emplace(
+            ProgramServices{*lock, paths, prompts, sound, clock, chooser, exitBox, registration},
+            std::move(arguments), QSize(1280, 1024));
         QObject::connect(&*program, &Program::finished, [this](int code) { finishedWith = code; });
         return *program;
     }
@@ -115,7 +117,8 @@ TEST_F(StartupTest, RecordedDataFolderIsUsedAndStartupIsLogged) {
     EXPECT_EQ(logMessages(),
               QStringList({QStringLiteral("Please check the settings!"),
                            QStringLiteral("SWL started, loading settings. (v.3.01 [2016.03.15])."),
-                           QStringLiteral("Temp folder has been set to default - \"%1\". [!]").arg(paths.temporary),
+                           QStringLiteral("Temp folder has been set to default - \"%1\". [!]")
+                               .arg(paths.temporary),
                            QStringLiteral("WinRAR path has been set to \"%1\".").arg(archiver),
                            QStringLiteral("SWL is ready now.")}));
 }
@@ -137,8 +140,10 @@ TEST_F(StartupTest, UnwritableDataFolderEndsWithTheSolutionsMessage) {
     EXPECT_NE(p.exitCode(), 0);
     ASSERT_EQ(prompts.errors.size(), 1);
     EXPECT_TRUE(prompts.errors[0].startsWith(
-        QStringLiteral("The folder \"%1/does/not/exist\" is not writeable under this user account.\n\n"
-                       "Solutions: 1) Fast").arg(dataFolder)));
+        QStringLiteral(
+            "The folder \"%1/does/not/exist\" is not writeable under this user account.\n\n"
+            "Solutions: 1) Fast")
+            .arg(dataFolder)));
     EXPECT_TRUE(prompts.errors[0].contains(
         QStringLiteral("edit %1/swlinfo.dat, write").arg(paths.program)));
 }
@@ -160,14 +165,18 @@ TEST_F(StartupTest, SolutionsMessageNamesTheSwlinfoFileInUse) {
 
 TEST_F(StartupTest, FirstStartRecordsTheChosenFolderAndMovesTheOldLayout) {
     const QString program = paths.program;
-    ASSERT_TRUE(writeTextLinesAtomically(program + QStringLiteral("/swl.opt"), {QStringLiteral("old options")}));
+    ASSERT_TRUE(writeTextLinesAtomically(program + QStringLiteral("/swl.opt"),
+                                         {QStringLiteral("old options")}));
     QDir().mkpath(program + QStringLiteral("/presets"));
-    ASSERT_TRUE(writeTextLinesAtomically(program + QStringLiteral("/presets/Docs.pst"), {QStringLiteral("docs")}));
+    ASSERT_TRUE(writeTextLinesAtomically(program + QStringLiteral("/presets/Docs.pst"),
+                                         {QStringLiteral("docs")}));
     // A file already in the chosen folder is kept; the old one stays behind.
     dataFolder = paths.allUsers;
     QDir().mkpath(dataFolder);
-    ASSERT_TRUE(writeTextLinesAtomically(dataFolder + QStringLiteral("/swl.pst"), {QStringLiteral("new")}));
-    ASSERT_TRUE(writeTextLinesAtomically(program + QStringLiteral("/swl.pst"), {QStringLiteral("old")}));
+    ASSERT_TRUE(
+        writeTextLinesAtomically(dataFolder + QStringLiteral("/swl.pst"), {QStringLiteral("new")}));
+    ASSERT_TRUE(
+        writeTextLinesAtomically(program + QStringLiteral("/swl.pst"), {QStringLiteral("old")}));
     chooser.pick = ScriptedChooser::Pick::AllUsers;
 
     Program& p = makeProgram();
@@ -175,8 +184,10 @@ TEST_F(StartupTest, FirstStartRecordsTheChosenFolderAndMovesTheOldLayout) {
 
     EXPECT_EQ(p.folders().data, paths.allUsers);
     EXPECT_EQ(readFirstLine(program + QStringLiteral("/swlinfo.dat")), paths.allUsers);
-    EXPECT_EQ(readFirstLine(dataFolder + QStringLiteral("/swl.opt")), QStringLiteral("old options"));
-    EXPECT_EQ(readFirstLine(dataFolder + QStringLiteral("/presets/Docs.pst")), QStringLiteral("docs"));
+    EXPECT_EQ(readFirstLine(dataFolder + QStringLiteral("/swl.opt")),
+              QStringLiteral("old options"));
+    EXPECT_EQ(readFirstLine(dataFolder + QStringLiteral("/presets/Docs.pst")),
+              QStringLiteral("docs"));
     EXPECT_EQ(readFirstLine(dataFolder + QStringLiteral("/swl.pst")), QStringLiteral("new"));
     EXPECT_TRUE(QFile::exists(program + QStringLiteral("/swl.pst")));
     EXPECT_FALSE(QFile::exists(program + QStringLiteral("/swl.opt")));
@@ -192,7 +203,8 @@ TEST_F(StartupTest, DataFolderChoiceRules) {
 
     // A typed folder that cannot be created keeps the dialog open.
     ASSERT_TRUE(writeTextLinesAtomically(root.filePath(QStringLiteral("a-file")), {}));
-    const DataFolderSetup::Choice blocked = setup.choose(root.filePath(QStringLiteral("a-file/sub")), true);
+    const DataFolderSetup::Choice blocked =
+        setup.choose(root.filePath(QStringLiteral("a-file/sub")), true);
     EXPECT_FALSE(blocked.accepted);
     EXPECT_EQ(blocked.message, QStringLiteral("Cannot create this folder"));
 
@@ -201,17 +213,18 @@ TEST_F(StartupTest, DataFolderChoiceRules) {
     ASSERT_TRUE(QDir(paths.program).mkdir(QStringLiteral("swlinfo.dat")));
     const DataFolderSetup::Choice unrecorded = setup.choose(typed, false);
     EXPECT_TRUE(unrecorded.accepted);
-    EXPECT_EQ(unrecorded.message,
-              QStringLiteral("Error: %1/swlinfo.dat is not writable. Rus installation as administrator!")
-                  .arg(paths.program));
+    EXPECT_EQ(
+        unrecorded.message,
+        QStringLiteral("Error: %1/swlinfo.dat is not writable. Rus installation as administrator!")
+            .arg(paths.program));
 }
 
 TEST_F(StartupTest, ClosingTheDialogWithoutAChoiceEndsTheProgram) {
     Program& p = makeProgram();
     EXPECT_FALSE(p.start());
     EXPECT_NE(p.exitCode(), 0);
-    EXPECT_EQ(prompts.errors,
-              QStringList({QStringLiteral("Data path is invalid (). Please specify correct data path.")}));
+    EXPECT_EQ(prompts.errors, QStringList({QStringLiteral(
+                                  "Data path is invalid (). Please specify correct data path.")}));
 }
 
 TEST_F(StartupTest, SecondInstanceWithoutArgumentsIsRefused) {
@@ -237,7 +250,8 @@ TEST_F(StartupTest, UnusableTemporaryFolderFallsBackToTheSystemOne) {
     ASSERT_TRUE(p.start());
     EXPECT_EQ(p.options().pte, paths.temporary);
     EXPECT_TRUE(logMessages().contains(
-        QStringLiteral("Invalid temp folder. Changed to default - \"%1\". [!]").arg(paths.temporary)));
+        QStringLiteral("Invalid temp folder. Changed to default - \"%1\". [!]")
+            .arg(paths.temporary)));
 }
 
 class EndSequenceTest : public StartupTest {
@@ -292,8 +306,9 @@ TEST_F(EndSequenceTest, CloseIsRefusedByOperationPasswordOrAnswer) {
         EXPECT_EQ(p.requestClose(), c.closes);
         EXPECT_EQ(finishedWith.has_value(), c.closes);
         const bool wrongPassword = c.typed == QStringList{QStringLiteral("Secret")};
-        EXPECT_EQ(prompts.errors, wrongPassword ? QStringList{QStringLiteral("\nIncorrect password.")}
-                                                : QStringList{});
+        EXPECT_EQ(prompts.errors, wrongPassword
+                                      ? QStringList{QStringLiteral("\nIncorrect password.")}
+                                      : QStringList{});
     }
 }
 
@@ -317,7 +332,8 @@ TEST_F(EndSequenceTest, SessionEndDuringAnOperationAbortsItAndClosesOnceItIsDone
     EXPECT_EQ(exitBox.asked, 0);
     const QStringList messages = logMessages();
     EXPECT_EQ(messages.mid(messages.size() - 3),
-              QStringList({QStringLiteral("Windows is shutting down."), QStringLiteral("SWL halts."), QString()}));
+              QStringList({QStringLiteral("Windows is shutting down."),
+                           QStringLiteral("SWL halts."), QString()}));
 }
 
 } // namespace

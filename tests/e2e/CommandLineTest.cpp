@@ -29,7 +29,8 @@ TEST(CommandLine, HidePresetExitRunsTheBackupAndEnds) {
     const qsizetype halts = messages.indexOf(QStringLiteral("SWL halts."));
     EXPECT_GE(done, 0);
     EXPECT_GT(halts, done);
-    EXPECT_TRUE(messages.contains(QStringLiteral("Docs: COPY - Successfully copied %1.").arg(archives[0])));
+    EXPECT_TRUE(
+        messages.contains(QStringLiteral("Docs: COPY - Successfully copied %1.").arg(archives[0])));
 }
 
 TEST(CommandLine, SafeExitStaysAfterAFailedRunAndEndsAfterACleanOne) {
@@ -43,7 +44,8 @@ TEST(CommandLine, SafeExitStaysAfterAFailedRunAndEndsAfterACleanOne) {
 
     QProcess failed;
     sandbox.start(failed, {"/hide", "Broken", "/safeexit"});
-    ASSERT_TRUE(sandbox.waitForLogLine(QStringLiteral("Broken: Error creating destination folder. [!]")));
+    ASSERT_TRUE(
+        sandbox.waitForLogLine(QStringLiteral("Broken: Error creating destination folder. [!]")));
     // Give the tick time to reach the exit entry: it must not end the program.
     EXPECT_FALSE(failed.waitForFinished(3000));
     ::kill(static_cast<pid_t>(failed.processId()), SIGTERM);
@@ -68,7 +70,8 @@ TEST(CommandLine, SecondInstanceHandsItsPresetToTheFirst) {
         ASSERT_TRUE(sandbox.runToEnd(second, {"Docs"}));
         EXPECT_EQ(second.exitCode(), 0);
 
-        const bool ran = sandbox.waitForLogLine(QStringLiteral("Docs: Done."), schedulerOn ? 15000 : 3000);
+        const bool ran =
+            sandbox.waitForLogLine(QStringLiteral("Docs: Done."), schedulerOn ? 15000 : 3000);
         EXPECT_EQ(ran, schedulerOn);
         EXPECT_EQ(sandbox.logMessages().contains(
                       QStringLiteral("Another instance of SWL has updated the scheduler.")),

@@ -2,8 +2,8 @@
 // 127.0.0.1 and mailing its reports there.
 #include "ProgramRun.h"
 
-#include "QtPrinters.h"
 #include "FtpSmtpServers.h"
+#include "QtPrinters.h"
 
 #include "core/MessageTable.h"
 #include "core/OptionsFile.h"
@@ -29,7 +29,6 @@ struct NetSandbox : BackupSandbox {
         EXPECT_TRUE(settle());
     }
 
-
     QStringList presetFile(const QString& name) const {
         return core::readTextLines(dataFolder() + QStringLiteral("/presets/") + name)
             .value_or(QStringList());
@@ -53,8 +52,8 @@ TEST(NetDelivery, OneRunUploadsAndMailsTheRealArchive) {
     FtpServer ftp;
     SmtpServer smtp;
     sandbox.addPreset(QStringLiteral("Docs"), sandbox.source(),
-                      {"ctf=0", "ftp=1", "fse=" + ftp.address(), "fus=user", "fpa=secret",
-                       "ffo=up", "smt=1", "sse=" + smtp.address(), "sfr=backup@example.org",
+                      {"ctf=0", "ftp=1", "fse=" + ftp.address(), "fus=user", "fpa=secret", "ffo=up",
+                       "smt=1", "sse=" + smtp.address(), "sfr=backup@example.org",
                        "sto=admin@example.org"});
 
     QProcess program;
@@ -65,7 +64,8 @@ TEST(NetDelivery, OneRunUploadsAndMailsTheRealArchive) {
     const QStringList uploads = ftp.files(QStringLiteral("up"));
     ASSERT_EQ(uploads.size(), 1) << sandbox.logMessages().join('\n').toStdString();
     const QString archive = uploads.first();
-    const QStringList messages = sandbox.runMessages(QStringLiteral("Docs: Called by the scheduler."));
+    const QStringList messages =
+        sandbox.runMessages(QStringLiteral("Docs: Called by the scheduler."));
     const QStringList expectedInOrder{
         "Docs: WinRAR - Done (1 file, 64K).",
         "Docs: SMTP - Connecting to " + smtp.address() + ".",
@@ -84,21 +84,25 @@ TEST(NetDelivery, OneRunUploadsAndMailsTheRealArchive) {
         EXPECT_GE(found, at) << line.toStdString() << "\n" << messages.join('\n').toStdString();
         at = std::max(found, at);
     }
-    EXPECT_FALSE(messages.join('\n').contains(QLatin1String("[!]"))) << messages.join('\n').toStdString();
+    EXPECT_FALSE(messages.join('\n').contains(QLatin1String("[!]")))
+        << messages.join('\n').toStdString();
 
     // Both peers hold the same archive, and it is the real one.
     const QByteArray uploaded = ftp.file("up/" + archive);
     ASSERT_EQ(smtp.messageCount(), 1);
     EXPECT_EQ(smtp.attachment(1, archive), uploaded);
     const QStringList entries = listArchive(ftp.root() + "/up/" + archive);
-    EXPECT_TRUE(entries.join('\n').contains(QStringLiteral("notes.txt"))) << entries.join(' ').toStdString();
+    EXPECT_TRUE(entries.join('\n').contains(QStringLiteral("notes.txt")))
+        << entries.join(' ').toStdString();
 
     // The histories gained their lines, and the run folder is gone.
     const QString history = sandbox.presetFile(QStringLiteral("Docs.hst")).join('\n');
-    EXPECT_TRUE(history.contains("\t2-SMTP\tadmin@example.org/" + archive)) << history.toStdString();
-    EXPECT_TRUE(history.contains("\t3-FTP\t" + ftp.address() + "/up/" + archive)) << history.toStdString();
-    EXPECT_EQ(QDir(sandbox.path(QStringLiteral("tmp"))).entryList(QDir::Dirs | QDir::NoDotAndDotDot |
-                                                                   QDir::Hidden),
+    EXPECT_TRUE(history.contains("\t2-SMTP\tadmin@example.org/" + archive))
+        << history.toStdString();
+    EXPECT_TRUE(history.contains("\t3-FTP\t" + ftp.address() + "/up/" + archive))
+        << history.toStdString();
+    EXPECT_EQ(QDir(sandbox.path(QStringLiteral("tmp")))
+                  .entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden),
               QStringList());
 }
 
@@ -115,15 +119,17 @@ TEST(NetDelivery, ErrorLineIsReportedByMailAndAFailedReportDoesNotStopTheProgram
         SCOPED_TRACE(serverUp ? "server up" : "server down");
         sandbox.changeOptions([&](core::topt& options) {
             options.ser = true;
-            options.ssr = serverUp ? smtp.address()
-                                   : QStringLiteral("127.0.0.1:%1").arg(protocols::test::closedPort());
+            options.ssr = serverUp
+                              ? smtp.address()
+                              : QStringLiteral("127.0.0.1:%1").arg(protocols::test::closedPort());
             options.sfm = QStringLiteral("swl@example.org");
             options.sto = QStringLiteral("admin@example.org");
         });
         QProcess program;
         ASSERT_TRUE(sandbox.runToEnd(program, {"/hide", "Broken", "/exit"}, 90000));
 
-        const QStringList messages = sandbox.runMessages(QStringLiteral("Broken: Called by the scheduler."));
+        const QStringList messages =
+            sandbox.runMessages(QStringLiteral("Broken: Called by the scheduler."));
         const qsizetype errorAt = messages.indexOf(error);
         const QString outcome = serverUp ? "Error report has been sent to admin@example.org"
                                          : "FAILED TO SEND ERROR REPORT TO admin@example.org";
@@ -149,7 +155,8 @@ TEST(NetDelivery, SendLogMailsTheHoursAskedFor) {
     ASSERT_TRUE(sandbox.runToEnd(program, {"/hide", "/SENDLOG(48)", "/exit"}, 60000));
 
     const QStringList messages = sandbox.logMessages();
-    const qsizetype asked = messages.indexOf(QStringLiteral("/SENDLOG requested log for 48 hours."));
+    const qsizetype asked =
+        messages.indexOf(QStringLiteral("/SENDLOG requested log for 48 hours."));
     EXPECT_GE(asked, 0) << messages.join('\n').toStdString();
     EXPECT_GT(messages.indexOf(QStringLiteral("Log report was successfully sent.")), asked);
     ASSERT_EQ(smtp.messageCount(), 1);

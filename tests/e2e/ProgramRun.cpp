@@ -25,7 +25,8 @@ ProgramSandbox::ProgramSandbox() {
         QDir(root_.path()).mkpath(QLatin1String(folder));
     QFile::setPermissions(path(QStringLiteral("runtime")),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    core::writeTextLinesAtomically(programFolder() + QStringLiteral("/swlinfo.dat"), {dataFolder()});
+    core::writeTextLinesAtomically(programFolder() + QStringLiteral("/swlinfo.dat"),
+                                   {dataFolder()});
 }
 
 QProcessEnvironment ProgramSandbox::environment() const {
@@ -81,7 +82,8 @@ void ProgramSandbox::addPreset(const QString& name, const QString& source,
         .SavePreset(name, preset, {source}, {}, {}, {});
 }
 
-bool ProgramSandbox::runToEnd(QProcess& process, const QStringList& arguments, int timeoutMs) const {
+bool ProgramSandbox::runToEnd(QProcess& process, const QStringList& arguments,
+                              int timeoutMs) const {
     start(process, arguments);
     if (process.waitForFinished(timeoutMs))
         return true;

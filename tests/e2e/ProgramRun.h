@@ -31,7 +31,8 @@ public:
     // Lines of swl.log without their time stamps.
     QStringList logMessages() const;
     // A preset with the folder task: `source` archived into destination().
-    void addPreset(const QString& name, const QString& source, const QStringList& fields = {}) const;
+    void addPreset(const QString& name, const QString& source,
+                   const QStringList& fields = {}) const;
     QString destination() const { return root_.filePath(QStringLiteral("dest")); }
     // Runs the program to its end; false when it did not end within `timeoutMs`.
     bool runToEnd(QProcess& process, const QStringList& arguments, int timeoutMs = 30000) const;

@@ -17,7 +17,8 @@ using namespace stowline::e2e;
 
 namespace {
 
-const QRegularExpression kTimeStampOnly(QStringLiteral(R"(^\[\d{4}\.\d\d\.\d\d \d\d:\d\d:\d\d\] $)"));
+const QRegularExpression
+    kTimeStampOnly(QStringLiteral(R"(^\[\d{4}\.\d\d\.\d\d \d\d:\d\d:\d\d\] $)"));
 
 TEST(StartStop, HeadlessStartSecondInstanceRefusalAndSigtermShutdown) {
     ProgramSandbox sandbox;
@@ -43,14 +44,16 @@ TEST(StartStop, HeadlessStartSecondInstanceRefusalAndSigtermShutdown) {
     const QStringList lines = sandbox.logLines();
     ASSERT_GE(lines.size(), 4);
     EXPECT_TRUE(lines.first().endsWith(QStringLiteral("] Please check the settings!")));
-    EXPECT_TRUE(lines[1].endsWith(QStringLiteral("] SWL started, loading settings. (v.3.01 [2016.03.15]).")));
+    EXPECT_TRUE(lines[1].endsWith(
+        QStringLiteral("] SWL started, loading settings. (v.3.01 [2016.03.15]).")));
     EXPECT_TRUE(lines[lines.size() - 3].endsWith(QStringLiteral("] Windows is shutting down.")));
     EXPECT_TRUE(lines[lines.size() - 2].endsWith(QStringLiteral("] SWL halts.")));
     EXPECT_TRUE(kTimeStampOnly.match(lines.last()).hasMatch()) << lines.last().toStdString();
 
     // The options were written on the way out, every line scrambled.
     const QStringList options =
-        stowline::core::readTextLines(sandbox.dataFolder() + QStringLiteral("/swl.opt")).value_or(QStringList());
+        stowline::core::readTextLines(sandbox.dataFolder() + QStringLiteral("/swl.opt"))
+            .value_or(QStringList());
     ASSERT_FALSE(options.isEmpty());
     EXPECT_EQ(stowline::core::DecodeStoredText(options.first()), QStringLiteral("ver 0"));
     EXPECT_EQ(stowline::core::DecodeStoredText(options.value(1)), QStringLiteral("son 1"));
@@ -62,7 +65,8 @@ TEST(StartStop, DataFolderThatDoesNotExistEndsWithTheWriteTestMessage) {
     sandbox.start(program);
     ASSERT_TRUE(program.waitForFinished(15000));
     EXPECT_NE(program.exitCode(), 0);
-    EXPECT_TRUE(program.readAllStandardError().contains("is not writeable under this user account."));
+    EXPECT_TRUE(
+        program.readAllStandardError().contains("is not writeable under this user account."));
     EXPECT_FALSE(QFile::exists(sandbox.dataFolder()));
 }
 

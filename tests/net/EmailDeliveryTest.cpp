@@ -25,13 +25,14 @@ void useAccount(NetRun& f) {
 QStringList sendLines(const QStringList& names) {
     QStringList lines;
     for (const QString& name : names)
-        lines << "Docs: SMTP - Trying to send " + name + "." << "Docs: SMTP - Successfully sent: " + name;
+        lines << "Docs: SMTP - Trying to send " + name + "."
+              << "Docs: SMTP - Successfully sent: " + name;
     return lines;
 }
 
 int countOf(const QStringList& lines, const QString& start) {
-    return static_cast<int>(std::count_if(lines.begin(), lines.end(),
-                                          [&](const QString& line) { return line.startsWith(start); }));
+    return static_cast<int>(std::count_if(
+        lines.begin(), lines.end(), [&](const QString& line) { return line.startsWith(start); }));
 }
 
 struct MailCase {
@@ -41,7 +42,9 @@ struct MailCase {
     bool authenticate;
 };
 
-void PrintTo(const MailCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const MailCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class EmailDeliveryModes : public ::testing::TestWithParam<MailCase> {};
 
@@ -79,11 +82,11 @@ TEST_P(EmailDeliveryModes, SendsEveryArchiveInAMessageOfItsOwn) {
     EXPECT_TRUE(f.leftInTemp().isEmpty()) << "run folder left behind";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Modes, EmailDeliveryModes,
-    ::testing::Values(MailCase{"plain", "none", 0, false}, MailCase{"starttls_login", "starttls", 2, true},
-                      MailCase{"implicit_tls_login", "implicit", 1, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Modes, EmailDeliveryModes,
+                         ::testing::Values(MailCase{"plain", "none", 0, false},
+                                           MailCase{"starttls_login", "starttls", 2, true},
+                                           MailCase{"implicit_tls_login", "implicit", 1, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A refused message is sent again after the pause over a new connection that
 // negotiates TLS before it logs in, and the files sent before are not sent again.
@@ -107,11 +110,11 @@ TEST(EmailDelivery, RetryResumesWithTheRefusedFile) {
                 lines[4].endsWith(" [!]"))
         << lines[4].toStdString();
     EXPECT_EQ(lines.mid(5),
-              QStringList({"Docs: SMTP - Trying again in 1 seconds (1/3).", "Docs: SMTP - Disconnected.",
-                           "Docs: SMTP - Connecting to 127.0.0.1."}) +
+              QStringList({"Docs: SMTP - Trying again in 1 seconds (1/3).",
+                           "Docs: SMTP - Disconnected.", "Docs: SMTP - Connecting to 127.0.0.1."}) +
                   sendLines(files.mid(1)) +
-                  QStringList({"Docs: SMTP - Logging off from the server.", "Docs: SMTP - Disconnected.",
-                               "Docs: Done."}));
+                  QStringList({"Docs: SMTP - Logging off from the server.",
+                               "Docs: SMTP - Disconnected.", "Docs: Done."}));
     ASSERT_EQ(server.messageCount(), 3);
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(jsonStrings(server.message(i + 1)["attachments"]), QStringList{files[i]});
@@ -132,7 +135,9 @@ struct MailFailureCase {
     QString cancelLine;
 };
 
-void PrintTo(const MailFailureCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const MailFailureCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class EmailFailure : public ::testing::TestWithParam<MailFailureCase> {};
 
@@ -160,10 +165,20 @@ TEST_P(EmailFailure, EndsTheDeliveryAndTheRunGoesOn) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, EmailFailure,
     ::testing::Values(
-        MailFailureCase{"refused_without_retries", {"--fail-data", "1"}, false, 3, 1,
-                        "Docs: SMTP - All SMTP tasks have been canceled (reiteration feature is off). [!]"},
-        MailFailureCase{"recipient_refused_every_time", {"--reject-rcpt", "admin"}, true, 1, 2,
-                        "Docs: SMTP - All SMTP tasks have been canceled (no more retries allowed). [!]"}),
+        MailFailureCase{
+            "refused_without_retries",
+            {"--fail-data", "1"},
+            false,
+            3,
+            1,
+            "Docs: SMTP - All SMTP tasks have been canceled (reiteration feature is off). [!]"},
+        MailFailureCase{
+            "recipient_refused_every_time",
+            {"--reject-rcpt", "admin"},
+            true,
+            1,
+            2,
+            "Docs: SMTP - All SMTP tasks have been canceled (no more retries allowed). [!]"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Every message went out; a server that drops the connection instead of answering the
@@ -223,7 +238,8 @@ TEST(NetDeliveries, EmailThenFtpDeliverTheSameArchives) {
     const qsizetype ftpStart = lines.indexOf("Docs: FTP - Connecting to " + ftp.address() + ".");
     ASSERT_GE(mailDone, 0) << lines.join('\n').toStdString();
     EXPECT_EQ(ftpStart, mailDone + 1);
-    EXPECT_EQ(lines.mid(lines.size() - 2), QStringList({"Docs: FTP - Disconnected.", "Docs: Done."}));
+    EXPECT_EQ(lines.mid(lines.size() - 2),
+              QStringList({"Docs: FTP - Disconnected.", "Docs: Done."}));
     EXPECT_EQ(mail.messageCount(), 2);
     for (const QString& name : kTwoFiles)
         EXPECT_EQ(ftp.file(name), f.madeFile(name)) << name.toStdString();

@@ -19,9 +19,9 @@ void useFtp(NetRun& f, const FtpServer& server) {
 // Three earlier runs in the cleaner history, 1, 7 and 31 days old; their files are on
 // the server, except gone.zip, which someone has deleted already.
 QStringList earlierRuns(const NetRun& f) {
-    return {f.stampDaysAgo(1), "old1.zip", "",
-            f.stampDaysAgo(7), "old2a.zip", "old2b.zip", "",
-            f.stampDaysAgo(31), "gone.zip", "old3.zip", ""};
+    return {f.stampDaysAgo(1), "old1.zip",  "", f.stampDaysAgo(7),
+            "old2a.zip",       "old2b.zip", "", f.stampDaysAgo(31),
+            "gone.zip",        "old3.zip",  ""};
 }
 
 void seed(NetRun& f, const FtpServer& server, const QStringList& history) {
@@ -46,11 +46,13 @@ struct CleanerCase {
     int fcm;
     int fcv;
     bool after;
-    QStringList deleted;   // in the order the cleaner deletes them
-    int historyLinesKept;  // lines of the earlier history that stay
+    QStringList deleted;  // in the order the cleaner deletes them
+    int historyLinesKept; // lines of the earlier history that stay
 };
 
-void PrintTo(const CleanerCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const CleanerCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class FtpCleanerModes : public ::testing::TestWithParam<CleanerCase> {};
 
@@ -72,7 +74,8 @@ TEST_P(FtpCleanerModes, DeletesTheUploadsOfOldRuns) {
     QStringList expected{"Docs: FTP - Connecting to " + server.address() + ".",
                          "Docs: FTP - Changing folder to \"up\"."};
     expected << (c.after ? upload + cleanerLines(c.deleted) : cleanerLines(c.deleted) + upload);
-    expected << "Docs: FTP - Disconnected." << "Docs: Done.";
+    expected << "Docs: FTP - Disconnected."
+             << "Docs: Done.";
     EXPECT_EQ(lines, expected);
 
     QStringList left{"backup-1.zip", "old1.zip", "old2a.zip", "old2b.zip", "old3.zip"};
@@ -85,15 +88,15 @@ TEST_P(FtpCleanerModes, DeletesTheUploadsOfOldRuns) {
 
 const QStringList kAllOld{"old1.zip", "old2a.zip", "old2b.zip", "gone.zip", "old3.zip"};
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, FtpCleanerModes,
-    ::testing::Values(
-        // The newest earlier run stays; with the new one that makes two.
-        CleanerCase{"count_2_before_upload", 0, 2, false, kAllOld.mid(1), 3},
-        CleanerCase{"count_1_after_upload", 0, 1, true, kAllOld, 0},
-        CleanerCase{"age_5_days_before_upload", 1, 5, false, kAllOld.mid(1), 3},
-        CleanerCase{"count_0_counts_as_age_0", 0, 0, false, kAllOld, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, FtpCleanerModes,
+                         ::testing::Values(
+                             // The newest earlier run stays; with the new one that makes two.
+                             CleanerCase{"count_2_before_upload", 0, 2, false, kAllOld.mid(1), 3},
+                             CleanerCase{"count_1_after_upload", 0, 1, true, kAllOld, 0},
+                             CleanerCase{"age_5_days_before_upload", 1, 5, false, kAllOld.mid(1),
+                                         3},
+                             CleanerCase{"count_0_counts_as_age_0", 0, 0, false, kAllOld, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Archive names without a date stamp are the same every run: the cleaner after the
 // upload must not delete what this run has just put there.
@@ -104,7 +107,8 @@ TEST(FtpCleaner, AfterTheUploadNeverDeletesThisRunsFiles) {
     useFtp(f, server);
     f.preset.fcv = 1;
     f.preset.fca = true;
-    seed(f, server, {f.stampDaysAgo(1), "backup.zip", "", f.stampDaysAgo(2), "backup.zip", "other.zip", ""});
+    seed(f, server,
+         {f.stampDaysAgo(1), "backup.zip", "", f.stampDaysAgo(2), "backup.zip", "other.zip", ""});
 
     const QStringList lines = f.runPreset();
 
@@ -128,7 +132,8 @@ TEST(FtpCleaner, HistoryKeepsTheNamesNotDeleted) {
     const QStringList lines = f.runPreset();
 
     EXPECT_TRUE(lines.contains("Docs: FTP - Cleaner successfully deleted old1.zip."));
-    EXPECT_TRUE(lines.contains("Docs: FTP - All FTP tasks have been canceled (reiteration feature is off). [!]"))
+    EXPECT_TRUE(lines.contains(
+        "Docs: FTP - All FTP tasks have been canceled (reiteration feature is off). [!]"))
         << lines.join('\n').toStdString();
     EXPECT_FALSE(lines.contains("Docs: FTP - Trying to upload \"backup-1.zip\"."));
     EXPECT_EQ(lines.last(), "Docs: Done.");
@@ -153,16 +158,18 @@ TEST(FtpCleaner, RetryAfterTheLastUploadOnlyCleans) {
     const qsizetype retry = lines.indexOf("Docs: FTP - Trying again in 1 seconds (1/3).");
     ASSERT_GE(retry, 0) << lines.join('\n').toStdString();
     EXPECT_EQ(lines.mid(lines.indexOf("Docs: FTP - Connecting to 127.0.0.1.")),
-              QStringList({"Docs: FTP - Connecting to 127.0.0.1.", "Docs: FTP - Changing folder to \"up\".",
+              QStringList({"Docs: FTP - Connecting to 127.0.0.1.",
+                           "Docs: FTP - Changing folder to \"up\".",
                            "Docs: FTP - Cleaner is trying to delete old1.zip.",
-                           "Docs: FTP - Cleaner successfully deleted old1.zip.", "Docs: FTP - Disconnected.",
-                           "Docs: Done."}));
+                           "Docs: FTP - Cleaner successfully deleted old1.zip.",
+                           "Docs: FTP - Disconnected.", "Docs: Done."}));
     const QStringList commands = server.commands();
     EXPECT_EQ(std::count_if(commands.begin(), commands.end(),
                             [](const QString& command) { return command.startsWith("STOR"); }),
               2);
     EXPECT_EQ(server.files("up"), QStringList({"backup-1.part1.zip", "backup-1.part2.zip"}));
-    EXPECT_EQ(f.presetFile(".lgf"), QStringList({f.stamp(), "backup-1.part1.zip", "backup-1.part2.zip", ""}));
+    EXPECT_EQ(f.presetFile(".lgf"),
+              QStringList({f.stamp(), "backup-1.part1.zip", "backup-1.part2.zip", ""}));
 }
 
 } // namespace

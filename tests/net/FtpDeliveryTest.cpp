@@ -13,7 +13,8 @@ namespace {
 // Larger than what the socket buffers take in, so that a stalled server stops the upload.
 constexpr int kStallingSize = 32 * 1024 * 1024;
 
-const QString kNoRetries = "Docs: FTP - All FTP tasks have been canceled (no more retries allowed). [!]";
+const QString kNoRetries =
+    "Docs: FTP - All FTP tasks have been canceled (no more retries allowed). [!]";
 const QString kNoReiteration =
     "Docs: FTP - All FTP tasks have been canceled (reiteration feature is off). [!]";
 
@@ -36,8 +37,8 @@ QStringList uploadLines(const QStringList& names) {
 }
 
 int countOf(const QStringList& lines, const QString& start) {
-    return static_cast<int>(std::count_if(lines.begin(), lines.end(),
-                                          [&](const QString& line) { return line.startsWith(start); }));
+    return static_cast<int>(std::count_if(
+        lines.begin(), lines.end(), [&](const QString& line) { return line.startsWith(start); }));
 }
 
 struct UploadCase {
@@ -48,7 +49,9 @@ struct UploadCase {
     bool anonymous;
 };
 
-void PrintTo(const UploadCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const UploadCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class FtpUpload : public ::testing::TestWithParam<UploadCase> {};
 
@@ -70,7 +73,8 @@ TEST_P(FtpUpload, EveryArchiveArrivesByteIdenticalAndIsRecorded) {
     QStringList expected{"Docs: FTP - Connecting to " + server.address() + "."};
     if (!folder.isEmpty())
         expected << "Docs: FTP - Changing folder to \"up\".";
-    expected << uploadLines(kThreeFiles) << "Docs: FTP - Disconnected." << "Docs: Done.";
+    expected << uploadLines(kThreeFiles) << "Docs: FTP - Disconnected."
+             << "Docs: Done.";
     EXPECT_EQ(lines, expected);
     const QString prefix = folder.isEmpty() ? QString() : folder + '/';
     for (const QString& name : kThreeFiles)
@@ -88,12 +92,12 @@ TEST_P(FtpUpload, EveryArchiveArrivesByteIdenticalAndIsRecorded) {
     EXPECT_FALSE(f.flags.OperationInProgress);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Modes, FtpUpload,
-    ::testing::Values(UploadCase{"plain_into_folder", "none", 0, "up", false},
-                      UploadCase{"explicit_tls_anonymous", "explicit", 1, "", true},
-                      UploadCase{"implicit_tls", "implicit", 3, "up", false}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Modes, FtpUpload,
+                         ::testing::Values(UploadCase{"plain_into_folder", "none", 0, "up", false},
+                                           UploadCase{"explicit_tls_anonymous", "explicit", 1, "",
+                                                      true},
+                                           UploadCase{"implicit_tls", "implicit", 3, "up", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A failed second upload is retried after the pause; the retry logs in again over TLS
 // and resumes with that file, without sending the first one again.
@@ -116,8 +120,8 @@ TEST(FtpDelivery, RetryResumesWithTheFailedFileOverANewTlsSession) {
     EXPECT_TRUE(lines[5].startsWith("Docs: FTP - Error 451 ") && lines[5].endsWith(" [!]"))
         << lines[5].toStdString();
     EXPECT_EQ(lines.mid(6),
-              QStringList({"Docs: FTP - Trying again in 1 seconds (1/3).", "Docs: FTP - Disconnected.",
-                           "Docs: FTP - Connecting to 127.0.0.1.",
+              QStringList({"Docs: FTP - Trying again in 1 seconds (1/3).",
+                           "Docs: FTP - Disconnected.", "Docs: FTP - Connecting to 127.0.0.1.",
                            "Docs: FTP - Changing folder to \"up\"."}) +
                   uploadLines(kThreeFiles.mid(1)) +
                   QStringList({"Docs: FTP - Disconnected.", "Docs: Done."}));
@@ -146,7 +150,9 @@ struct FailureCase {
     QStringList recorded; // names in the cleaner history afterwards
 };
 
-void PrintTo(const FailureCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const FailureCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class FtpFailure : public ::testing::TestWithParam<FailureCase> {};
 
@@ -171,22 +177,32 @@ TEST_P(FtpFailure, EndsTheDeliveryAndTheRunGoesOn) {
     EXPECT_TRUE(lines.contains(c.cancelLine)) << lines.join('\n').toStdString();
     EXPECT_EQ(lines.last(), "Docs: Done.");
     const QStringList lgf = f.presetFile(".lgf");
-    EXPECT_EQ(lgf, c.recorded.isEmpty() ? QStringList{} : QStringList{f.stamp()} + c.recorded + QStringList{""});
+    EXPECT_EQ(lgf, c.recorded.isEmpty() ? QStringList{}
+                                        : QStringList{f.stamp()} + c.recorded + QStringList{""});
     EXPECT_FALSE(f.flags.OperationInProgress);
 }
 
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, FtpFailure,
-    ::testing::Values(
-        // 530 is never retried, whatever fre says.
-        FailureCase{"refused_login_not_retried", {}, "wrong", true, kNoRetries, 1, {}},
-        FailureCase{"second_upload_refused_without_retries", {"--fault", "stor451", "--fault-at", "2"},
-                    "secret", false, kNoReiteration, 1, {"backup-1.part1.zip"}},
-        // A server that never greets: the log-in times out although tft is 0.
-        FailureCase{"silent_server_times_out", {"--fault", "silent"}, "secret", false, kNoReiteration,
-                    1, {}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, FtpFailure,
+                         ::testing::Values(
+                             // 530 is never retried, whatever fre says.
+                             FailureCase{
+                                 "refused_login_not_retried", {}, "wrong", true, kNoRetries, 1, {}},
+                             FailureCase{"second_upload_refused_without_retries",
+                                         {"--fault", "stor451", "--fault-at", "2"},
+                                         "secret",
+                                         false,
+                                         kNoReiteration,
+                                         1,
+                                         {"backup-1.part1.zip"}},
+                             // A server that never greets: the log-in times out although tft is 0.
+                             FailureCase{"silent_server_times_out",
+                                         {"--fault", "silent"},
+                                         "secret",
+                                         false,
+                                         kNoReiteration,
+                                         1,
+                                         {}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FtpDelivery, ServerClosingInsteadOfAnsweringQuitIsOnlyInformation) {
     NetRun f;
@@ -196,9 +212,11 @@ TEST(FtpDelivery, ServerClosingInsteadOfAnsweringQuitIsOnlyInformation) {
 
     const QStringList lines = f.runPreset();
 
-    EXPECT_EQ(lines.mid(lines.size() - 3),
-              QStringList({"Docs: FTP - Info: FTP server closed control connection too quickly (non-critical)",
-                           "Docs: FTP - Disconnected.", "Docs: Done."}));
+    EXPECT_EQ(
+        lines.mid(lines.size() - 3),
+        QStringList(
+            {"Docs: FTP - Info: FTP server closed control connection too quickly (non-critical)",
+             "Docs: FTP - Disconnected.", "Docs: Done."}));
     EXPECT_EQ(server.file("up/backup-1.zip"), f.madeFile("backup-1.zip"));
     EXPECT_FALSE(f.flags.ErrorLogged);
 }
@@ -247,9 +265,11 @@ TEST(FtpDelivery, StallWatchdogAbortsAHangingUpload) {
 
     const QStringList lines = f.runPreset();
 
-    const qsizetype hanging = lines.indexOf("Docs: FTP Server is hanging, aborting the transfer [!]");
+    const qsizetype hanging =
+        lines.indexOf("Docs: FTP Server is hanging, aborting the transfer [!]");
     ASSERT_GE(hanging, 0) << lines.join('\n').toStdString();
-    EXPECT_TRUE(lines[hanging + 1].startsWith("Docs: FTP - Error ")) << lines[hanging + 1].toStdString();
+    EXPECT_TRUE(lines[hanging + 1].startsWith("Docs: FTP - Error "))
+        << lines[hanging + 1].toStdString();
     EXPECT_TRUE(lines.contains(kNoReiteration));
     EXPECT_EQ(lines.last(), "Docs: Done.");
 }
@@ -324,7 +344,8 @@ TEST(FtpDelivery, ScriptNamingNoHostCancelsWithoutRetry) {
 
     const QStringList lines = f.runPreset();
 
-    EXPECT_EQ(lines.first(), "Docs: Couldn't accuire real FTP host from a HTTP script, cancelled [!]");
+    EXPECT_EQ(lines.first(),
+              "Docs: Couldn't accuire real FTP host from a HTTP script, cancelled [!]");
     EXPECT_EQ(countOf(lines, "Docs: FTP - "), 0);
     EXPECT_EQ(lines.last(), "Docs: Done.");
 }

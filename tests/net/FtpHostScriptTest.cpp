@@ -26,7 +26,8 @@ TEST_P(FtpHostLine, AcceptsOnlyAHostAndAPort) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, FtpHostLine,
-    ::testing::Values(HostLineCase{"ftp.example.org", true}, HostLineCase{"ftp-1.example.org:2121", true},
+    ::testing::Values(HostLineCase{"ftp.example.org", true},
+                      HostLineCase{"ftp-1.example.org:2121", true},
                       HostLineCase{"192.0.2.7:65535", true}, HostLineCase{"localhost", true},
                       HostLineCase{"", false}, HostLineCase{":21", false},
                       HostLineCase{"host:", false}, HostLineCase{"host:0", false},
@@ -47,7 +48,9 @@ struct ScriptCase {
     std::optional<QString> host;
 };
 
-void PrintTo(const ScriptCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const ScriptCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class FtpHostScript : public ::testing::TestWithParam<ScriptCase> {};
 
@@ -66,7 +69,8 @@ TEST_P(FtpHostScript, TakesTheTrimmedFirstLineOfTheAnswer) {
 
 INSTANTIATE_TEST_SUITE_P(
     Answers, FtpHostScript,
-    ::testing::Values(ScriptCase{"host_and_port", "/host?ftp.example.org:2121", "ftp.example.org:2121"},
+    ::testing::Values(ScriptCase{"host_and_port", "/host?ftp.example.org:2121",
+                                 "ftp.example.org:2121"},
                       ScriptCase{"host_only", "/host?ftp.example.org", "ftp.example.org"},
                       ScriptCase{"not_a_host", "/host?rm%20-rf", std::nullopt},
                       ScriptCase{"empty_answer", "/empty", std::nullopt},

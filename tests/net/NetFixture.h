@@ -1,7 +1,7 @@
 #pragma once
 
-#include "RunFixture.h"
 #include "FtpSmtpServers.h"
+#include "RunFixture.h"
 #include "TestSupport.h"
 
 #include "backup/PresetFiles.h"
@@ -67,7 +67,9 @@ struct NetRun : backup::testing::RunEnvironment {
     }
     // History time stamps of the test's clock.
     QString stamp() const { return backup::formatHistoryStamp(clock.now()); }
-    QString stampDaysAgo(int days) const { return backup::formatHistoryStamp(clock.now().addDays(-days)); }
+    QString stampDaysAgo(int days) const {
+        return backup::formatHistoryStamp(clock.now().addDays(-days));
+    }
 
     protocols::CurlDriver driver;
     backup::testing::RecordingDeliveries others;

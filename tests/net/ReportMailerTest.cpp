@@ -23,7 +23,8 @@ struct Reporting : backup::testing::RunEnvironment {
         options.sfm = QStringLiteral("swl@example.org");
         options.sto = QStringLiteral("admin@example.org");
         mailer.setTimeoutSeconds(3);
-        log.setErrorReportSender([this](const QString& line) { return mailer.SendErrorReport(line); });
+        log.setErrorReportSender(
+            [this](const QString& line) { return mailer.SendErrorReport(line); });
     }
 
     protocols::CurlDriver driver;
@@ -67,9 +68,9 @@ TEST(ErrorReport, UnreachableServerIsLoggedAndTheProgramGoesOn) {
     r.log.WriteLog("Next line.");
 
     EXPECT_LT(elapsed.elapsed(), 5000);
-    EXPECT_EQ(r.logMessages(), QStringList({"Something failed. [!]", "Sending e-mail report...",
-                                            "FAILED TO SEND ERROR REPORT TO admin@example.org",
-                                            "Next line."}));
+    EXPECT_EQ(r.logMessages(),
+              QStringList({"Something failed. [!]", "Sending e-mail report...",
+                           "FAILED TO SEND ERROR REPORT TO admin@example.org", "Next line."}));
     EXPECT_TRUE(r.flags.OperationInProgress) << "the flag of the operation under way was lost";
 }
 
@@ -82,11 +83,11 @@ TEST(ErrorReport, ErrorDuringAReportIsReportedAfterIt) {
 
     r.log.WriteLog("First failure. [!]");
 
-    EXPECT_EQ(r.logMessages(), QStringList({"First failure. [!]", "Sending e-mail report...",
-                                            "Second failure. [!]",
-                                            "Error report has been sent to admin@example.org",
-                                            "Sending e-mail report...",
-                                            "Error report has been sent to admin@example.org"}));
+    EXPECT_EQ(
+        r.logMessages(),
+        QStringList({"First failure. [!]", "Sending e-mail report...", "Second failure. [!]",
+                     "Error report has been sent to admin@example.org", "Sending e-mail report...",
+                     "Error report has been sent to admin@example.org"}));
     ASSERT_EQ(server.messageCount(), 2);
     EXPECT_EQ(textOf(server.message(1)), QStringList{"[2016.03.03 09:05:07] First failure. [!]"});
     EXPECT_EQ(textOf(server.message(2)), QStringList{"[2016.03.03 09:05:07] Second failure. [!]"});
@@ -137,7 +138,9 @@ struct ReportTextCase {
     QStringList text;
 };
 
-void PrintTo(const ReportTextCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const ReportTextCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class LogReportText : public ::testing::TestWithParam<ReportTextCase> {};
 
@@ -159,18 +162,20 @@ INSTANTIATE_TEST_SUITE_P(
                        kNoon,
                        {"SWL log file for 2 hours.",
                         "The period of 2016.03.03 10:00:00 - 2016.03.03 12:00:00 .",
-                        "There were no error messages during this period.", "", "", "--", kProductLine}},
+                        "There were no error messages during this period.", "", "", "--",
+                        kProductLine}},
         // A stamp that cannot be read counts as now and does not end the walk; a period
         // starting at midnight is written without the blank.
         ReportTextCase{"unreadable_stamp_and_midnight",
-                       {"[2016.03.02 23:59:59] Before.", "[2016.03.03 01:00:00] A. [!]", "garbage [!]",
-                        "[2016.03.03 11:00:00] B. [!]"},
+                       {"[2016.03.02 23:59:59] Before.", "[2016.03.03 01:00:00] A. [!]",
+                        "garbage [!]", "[2016.03.03 11:00:00] B. [!]"},
                        12,
                        kNoon,
                        {"SWL log file for 12 hours.",
                         "The period of 2016.03.03 00:00:00- 2016.03.03 12:00:00 .",
-                        "3 error(s) occured during this period.", "", "[2016.03.03 01:00:00] A. [!]",
-                        "garbage [!]", "[2016.03.03 11:00:00] B. [!]", "", "--", kProductLine}}),
+                        "3 error(s) occured during this period.", "",
+                        "[2016.03.03 01:00:00] A. [!]", "garbage [!]",
+                        "[2016.03.03 11:00:00] B. [!]", "", "--", kProductLine}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -12,7 +12,7 @@ namespace stowline::platform {
 namespace {
 
 class FakeServiceManager final : public UserServiceManager {
-  public:
+public:
     bool reachable() const override { return isReachable; }
     bool run(const QStringList& arguments) override {
         commands << arguments.join(QLatin1Char(' '));
@@ -31,7 +31,7 @@ QString contents(const QString& path) {
 // Everything here happens under a temporary HOME with its own configuration and runtime
 // folders, so neither the real autostart folder nor the real service manager is touched.
 class XdgStartupRegistrationTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ASSERT_TRUE(home.isValid());
         qputenv("HOME", home.path().toUtf8());

@@ -31,8 +31,8 @@ struct Done {
 };
 
 std::ostream& operator<<(std::ostream& out, const Done& done) {
-    return out << "request " << static_cast<int>(done.request) << " error " << done.error
-               << " \"" << done.message.toStdString() << "\" reply " << done.lastReply;
+    return out << "request " << static_cast<int>(done.request) << " error " << done.error << " \""
+               << done.message.toStdString() << "\" reply " << done.lastReply;
 }
 
 // A server in a temporary folder, a client for it, and the completions it reports.
@@ -72,9 +72,7 @@ public:
         return done[before];
     }
 
-    void login() {
-        ASSERT_EQ(run(&FtpClient::connectAsync, FtpRequest::Connect).error, 0);
-    }
+    void login() { ASSERT_EQ(run(&FtpClient::connectAsync, FtpRequest::Connect).error, 0); }
 
     CurlDriver driver;
     FtpClient client{driver};
@@ -314,8 +312,7 @@ INSTANTIATE_TEST_SUITE_P(
     Faults, FtpBreaks,
     testing::Values(BreakCase{"StallAbortedByWatchdog", "stall-stor", true, errors::kAborted},
                     BreakCase{"StallTimesOut", "stall-stor", false, errors::kTimedOut},
-                    BreakCase{"DropMidUpload", "drop-stor", false,
-                              errors::kConnectionReset}),
+                    BreakCase{"DropMidUpload", "drop-stor", false, errors::kConnectionReset}),
     [](const testing::TestParamInfo<BreakCase>& info) { return info.param.name; });
 
 TEST(FtpClient, ServerClosingOnQuitReports10053) {
@@ -343,8 +340,7 @@ TEST(FtpClient, RefusedConnectionReportsSocketError) {
     client.setHost("127.0.0.1");
     client.setPort(QString::number(closedPort()));
     std::optional<int> error;
-    QObject::connect(&client, &FtpClient::requestDone,
-                     [&](FtpRequest, int code) { error = code; });
+    QObject::connect(&client, &FtpClient::requestDone, [&](FtpRequest, int code) { error = code; });
     client.openAsync();
     ASSERT_TRUE(waitUntil([&] { return error.has_value(); }));
     EXPECT_EQ(*error, errors::kConnectionRefused);

@@ -27,8 +27,8 @@ struct Done {
 };
 
 std::ostream& operator<<(std::ostream& out, const Done& done) {
-    return out << "request " << static_cast<int>(done.request) << " error " << done.error
-               << " \"" << done.message.toStdString() << '"';
+    return out << "request " << static_cast<int>(done.request) << " error " << done.error << " \""
+               << done.message.toStdString() << '"';
 }
 
 // An aiosmtpd server writing what it receives into a temporary folder, and a client.

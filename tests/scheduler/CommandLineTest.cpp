@@ -20,7 +20,7 @@ using namespace std::chrono_literals;
 namespace {
 
 class CommandLineTest : public ::testing::Test {
-  protected:
+protected:
     CommandLineTest()
         : state(dir.path(), {QStringLiteral("Docs"), QStringLiteral("Mail")}, at(18, 10)) {}
 
@@ -142,7 +142,7 @@ TEST_F(CommandLineTest, SecondInstanceRefusesSchedulerSwitchesAndEndsAtOnce) {
 
 // Two instances on one data folder, talking through the real local-socket event.
 class HandOverTest : public ::testing::Test {
-  protected:
+protected:
     HandOverTest()
         : first(dataDir.path(), {QStringLiteral("Docs")}, at(18, 10)),
           second(dataDir.path(), {QStringLiteral("Docs")}, at(18, 10)) {

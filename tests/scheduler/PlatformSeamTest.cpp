@@ -40,7 +40,7 @@ TEST(SystemdPowerActions, CommandsOfEachActionAndTheDryMode) {
 }
 
 class LocalSocketEventTest : public ::testing::Test {
-  protected:
+protected:
     LocalSocketEventTest() : saved(qgetenv("XDG_RUNTIME_DIR")) {
         qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
     }

@@ -24,7 +24,7 @@ using namespace stowline::scheduler::testing;
 namespace {
 
 class ScheduleTest : public ::testing::Test {
-  protected:
+protected:
     ScheduleTest()
         : state(dir.path(), {QStringLiteral("docs"), QStringLiteral("Mail")}, at(18, 10)) {}
 

@@ -17,7 +17,7 @@ using namespace std::chrono_literals;
 namespace {
 
 class SchedulerEngineTest : public ::testing::Test {
-  protected:
+protected:
     SchedulerEngineTest()
         : state(dir.path(), {QStringLiteral("Docs"), QStringLiteral("Mail")}, at(18, 10)) {
         state.options.son = true;

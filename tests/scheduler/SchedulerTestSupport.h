@@ -31,7 +31,7 @@ inline QDateTime at(int day, int hour, int minute = 0, int second = 0) {
 
 // A preset list of names with their run texts.
 class FakePresetCatalog final : public PresetCatalog {
-  public:
+public:
     explicit FakePresetCatalog(QStringList names = {})
         : names(std::move(names)), nextRuns(this->names.size()), lastRuns(this->names.size()) {}
 
@@ -48,7 +48,7 @@ class FakePresetCatalog final : public PresetCatalog {
 // Records what the scheduler asks of the program: "select:Docs", "run:Docs", "show",
 // "hide", "tray", "close", "sendlog:48", "language:Deutsch.lng".
 class RecordingHost final : public SchedulerHost {
-  public:
+public:
     explicit RecordingHost(const QStringList& presets) : presets_(presets) {}
 
     bool selectPreset(const QString& name) override {
@@ -87,7 +87,7 @@ class RecordingHost final : public SchedulerHost {
     std::function<void()> duringSend;
     bool logSent = true;
 
-  private:
+private:
     QStringList presets_;
     QString selected_;
 };

@@ -217,7 +217,7 @@ TEST(FormCaptions, ListKeysNameTheColumnHeadingsOfItemViews) {
 }
 
 class ChangeLangTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override { ASSERT_TRUE(programDir.isValid()); }
     void writeLanguage(const QString& name) {
         QFile file(programDir.filePath(name));

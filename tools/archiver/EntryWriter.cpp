@@ -48,11 +48,11 @@ void setLittleEndian(char* p, std::uint64_t value, std::size_t bytes) {
 bool isUtf8(std::string_view text) {
     for (std::size_t i = 0; i < text.size();) {
         const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = lead < 0x80             ? 1
-                                   : (lead >> 5) == 0x06   ? 2
-                                   : (lead >> 4) == 0x0E   ? 3
-                                   : (lead >> 3) == 0x1E   ? 4
-                                                           : 0;
+        const std::size_t length = lead < 0x80           ? 1
+                                   : (lead >> 5) == 0x06 ? 2
+                                   : (lead >> 4) == 0x0E ? 3
+                                   : (lead >> 3) == 0x1E ? 4
+                                                         : 0;
         if (length == 0 || i + length > text.size() || (length == 2 && lead < 0xC2) ||
             (length == 4 && lead > 0xF4))
             return false;

@@ -46,7 +46,8 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     if (!backup::PresetList::isValidPresetName(arguments[1])) {
-        std::fprintf(stderr, "swlpreset: %s is not a valid preset name\n", qPrintable(arguments[1]));
+        std::fprintf(stderr, "swlpreset: %s is not a valid preset name\n",
+                     qPrintable(arguments[1]));
         return 2;
     }
     core::Folders folders;

@@ -8,7 +8,7 @@ namespace stowline::platform {
 
 // The receiving side of an event that the test signals by setting `signalled`.
 class FakeNamedEventListener final : public NamedEventListener {
-  public:
+public:
     bool tryConsume() override {
         ++tests;
         const bool wasSignalled = signalled;
@@ -22,7 +22,7 @@ class FakeNamedEventListener final : public NamedEventListener {
 
 // A sender that records how often it signalled and how long it kept the signal alive.
 class RecordingNamedEventSender final : public NamedEventSender {
-  public:
+public:
     bool signal() override {
         ++signalCount;
         if (!held.isValid())

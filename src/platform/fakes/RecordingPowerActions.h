@@ -9,7 +9,7 @@ namespace stowline::platform {
 // Records every power and session request instead of carrying it out: "reboot",
 // "poweroff", "logoff", "hibernate", "suspend".
 class RecordingPowerActions final : public PowerActions {
-  public:
+public:
     PowerResult ExitSystem(SessionExit exit) override {
         switch (exit) {
         case SessionExit::Reboot:
@@ -28,7 +28,7 @@ class RecordingPowerActions final : public PowerActions {
     QStringList requests;
     PowerResult::Outcome outcome = PowerResult::Outcome::Requested;
 
-  private:
+private:
     PowerResult record(const QString& request) {
         requests << request;
         return {outcome, request};

@@ -10,7 +10,7 @@ namespace stowline::platform {
 
 // A program that "runs" until the test ends it.
 class FakeRunningProcess final : public RunningProcess {
-  public:
+public:
     bool hasFinished() const override { return finished_; }
     int exitCode() const override { return exitCode_; }
     void terminate() override {
@@ -28,7 +28,7 @@ class FakeRunningProcess final : public RunningProcess {
 
     bool terminated = false;
 
-  private:
+private:
     bool finished_ = false;
     int exitCode_ = 0;
 };
@@ -36,7 +36,7 @@ class FakeRunningProcess final : public RunningProcess {
 // Records the programs it is asked to start: "program|parameters", with " (detached)"
 // for the ones nobody waits for.
 class RecordingProcessLauncher final : public ProcessLauncher {
-  public:
+public:
     std::unique_ptr<RunningProcess> start(const QString& file, const QString& parameters, bool,
                                           QString* error = nullptr) override {
         started << file + QLatin1Char('|') + parameters;
@@ -57,7 +57,7 @@ class RecordingProcessLauncher final : public ProcessLauncher {
     // The processes handed out by start(), as long as their owner keeps them.
     QList<QPointer<FakeRunningProcess>> processes;
 
-  private:
+private:
     bool refuses(const QString& file, QString* error) const {
         if (!unstartable.contains(file))
             return false;

@@ -9,7 +9,7 @@ namespace stowline::platform {
 // Records each call as one line ("login /hide /exit", "no-login", "service",
 // "no-service") and succeeds.
 class RecordingStartupRegistration final : public StartupRegistration {
-  public:
+public:
     bool enableLoginStart(const QStringList& arguments) override {
         calls << (QStringList{QStringLiteral("login")} + arguments).join(QLatin1Char(' '));
         return true;

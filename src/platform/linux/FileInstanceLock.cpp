@@ -12,7 +12,8 @@ namespace stowline::platform {
 
 FileInstanceLock::FileInstanceLock(const QString& name) {
     QString safeName = name;
-    safeName.replace(QLatin1Char('\\'), QLatin1Char('_')).replace(QLatin1Char('/'), QLatin1Char('_'));
+    safeName.replace(QLatin1Char('\\'), QLatin1Char('_'))
+        .replace(QLatin1Char('/'), QLatin1Char('_'));
     path_ = runtimeFolder() + QStringLiteral("/%1-%2.lock").arg(safeName).arg(getuid());
 }
 

@@ -20,7 +20,7 @@ QString namedEventSocketPath(const QString& name);
 // its last holder.
 class LocalSocketEventListener final : public QObject, public NamedEventListener {
     Q_OBJECT
-  public:
+public:
     explicit LocalSocketEventListener(const QString& name, QObject* parent = nullptr);
     ~LocalSocketEventListener() override;
 
@@ -31,11 +31,11 @@ class LocalSocketEventListener final : public QObject, public NamedEventListener
 
     bool tryConsume() override;
 
-  signals:
+signals:
     // A sender signalled the event; tryConsume() now returns true.
     void signalled();
 
-  private:
+private:
     void acceptSenders();
     void senderGone(QLocalSocket* socket);
 
@@ -48,7 +48,7 @@ class LocalSocketEventListener final : public QObject, public NamedEventListener
 // The sending side: connects to the first instance's server and holds the connection
 // until release().
 class LocalSocketEventSender final : public NamedEventSender {
-  public:
+public:
     explicit LocalSocketEventSender(const QString& name);
     ~LocalSocketEventSender() override;
     LocalSocketEventSender(const LocalSocketEventSender&) = delete;
@@ -57,7 +57,7 @@ class LocalSocketEventSender final : public NamedEventSender {
     bool signal() override;
     void release() override;
 
-  private:
+private:
     QString path_;
     QLocalSocket socket_;
 };

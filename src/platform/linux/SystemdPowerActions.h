@@ -27,11 +27,11 @@ bool powerActionsAreDry(const QByteArray& dryPowerValue);
 // Power and session actions through systemctl and loginctl. While STOWLINE_DRY_POWER is
 // set it refuses every action and only reports the command it would have run.
 class SystemdPowerActions final : public PowerActions {
-  public:
+public:
     PowerResult ExitSystem(SessionExit exit) override;
     PowerResult SuspendSystem(bool hibernate) override;
 
-  private:
+private:
     static PowerResult carryOut(const PowerCommand& command);
 };
 

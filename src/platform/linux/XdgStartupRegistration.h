@@ -14,7 +14,7 @@ class UserServiceManager;
 // is reachable, else by linking it into default.target.wants as "systemctl enable"
 // would, so that the manager picks it up when it next starts.
 class XdgStartupRegistration final : public StartupRegistration {
-  public:
+public:
     XdgStartupRegistration(QString programPath, QString configHome, UserServiceManager& services);
 
     // $XDG_CONFIG_HOME, or $HOME/.config when it is not set.
@@ -35,7 +35,7 @@ class XdgStartupRegistration final : public StartupRegistration {
     // The ExecStart= value of a systemd unit, quoted in the same spirit.
     static QString unitExecValue(const QString& program, const QStringList& arguments);
 
-  private:
+private:
     QString programPath_;
     QString configHome_;
     UserServiceManager& services_;

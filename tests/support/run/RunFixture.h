@@ -65,7 +65,8 @@ struct RunEnvironment {
     QString destination() { return root().filePath(QStringLiteral("dest")); }
 
     // A preset with the folder task into destination(), saved and selected.
-    tarcopt& addPreset(const QString& name, const QStringList& include = {QStringLiteral("/nothing")}) {
+    tarcopt& addPreset(const QString& name,
+                       const QStringList& include = {QStringLiteral("/nothing")}) {
         SetPresetDefaults(preset);
         preset.nam = QStringLiteral("backup");
         preset.dtf.clear();
@@ -95,20 +96,26 @@ struct RunEnvironment {
         const QString counter = root().filePath(QStringLiteral("runs"));
         const QString made = root().filePath(QStringLiteral("made"));
         QDir().mkpath(made);
-        writeBytes(script, QStringLiteral(
-            "#!/bin/sh\n"
-            "for arg; do case \"$arg\" in a|-*|@*) ;; *) archive=\"$arg\";; esac; done\n"
-            "n=$(cat '%1' 2>/dev/null || echo 0); n=$((n+1)); echo $n > '%1'\n"
-            "mkdir \"$(dirname \"$archive\")/.work\"; sleep %2\n"
-            "stem=\"$archive%6\"\n"
-            "emit() { head -c %3 /dev/urandom > \"$1\"; cp \"$1\" '%5/'; }\n"
-            "if [ %7 -eq 1 ]; then emit \"$stem.zip\"; else\n"
-            "  k=1; while [ $k -le %7 ]; do emit \"$stem.part$k.zip\"; k=$((k+1)); done\n"
-            "fi\n"
-            "exit %4\n")
-            .arg(counter).arg(archives.sleepSeconds).arg(archives.bytes).arg(archives.exitCode)
-            .arg(made, archives.numbered ? QStringLiteral("-$n") : QString())
-            .arg(archives.volumes).toUtf8());
+        writeBytes(
+            script,
+            QStringLiteral(
+                "#!/bin/sh\n"
+                "for arg; do case \"$arg\" in a|-*|@*) ;; *) archive=\"$arg\";; esac; done\n"
+                "n=$(cat '%1' 2>/dev/null || echo 0); n=$((n+1)); echo $n > '%1'\n"
+                "mkdir \"$(dirname \"$archive\")/.work\"; sleep %2\n"
+                "stem=\"$archive%6\"\n"
+                "emit() { head -c %3 /dev/urandom > \"$1\"; cp \"$1\" '%5/'; }\n"
+                "if [ %7 -eq 1 ]; then emit \"$stem.zip\"; else\n"
+                "  k=1; while [ $k -le %7 ]; do emit \"$stem.part$k.zip\"; k=$((k+1)); done\n"
+                "fi\n"
+                "exit %4\n")
+                .arg(counter)
+                .arg(archives.sleepSeconds)
+                .arg(archives.bytes)
+                .arg(archives.exitCode)
+                .arg(made, archives.numbered ? QStringLiteral("-$n") : QString())
+                .arg(archives.volumes)
+                .toUtf8());
         QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         options.pwi = script;
     }
@@ -121,14 +128,26 @@ struct RunEnvironment {
     // Log lines without their time stamps.
     QStringList logMessages() { return stowline::testing::withoutTimeStamps(log.model().lines()); }
 
-    QStringList destinationFiles() { return QDir(destination()).entryList(QDir::Files, QDir::Name); }
+    QStringList destinationFiles() {
+        return QDir(destination()).entryList(QDir::Files, QDir::Name);
+    }
     QStringList leftInTemp() {
         return QDir(options.pte).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
     }
 
     RunServices services(RunDeliveries& deliveries) {
-        return RunServices{flags, folders, options, messages, log, clock, prompts, launcher, list,
-                           store, deliveries, indicator,
+        return RunServices{flags,
+                           folders,
+                           options,
+                           messages,
+                           log,
+                           clock,
+                           prompts,
+                           launcher,
+                           list,
+                           store,
+                           deliveries,
+                           indicator,
                            [this](const QString& name, const QDateTime&) { lastRuns << name; }};
     }
 

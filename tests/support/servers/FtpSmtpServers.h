@@ -16,17 +16,21 @@ namespace stowline::protocols::test {
 // user/secret, commands logged.
 class FtpServer {
 public:
-    explicit FtpServer(const QStringList& arguments = {}, const QString& tls = QStringLiteral("none"))
+    explicit FtpServer(const QStringList& arguments = {},
+                       const QString& tls = QStringLiteral("none"))
         : server_(QStringLiteral("ftp_server.py"),
-                  QStringList{"--root", root(), "--tls", tls, "--cert", testCertificate().certificate,
-                              "--key", testCertificate().key, "--log", logPath()} +
+                  QStringList{"--root", root(), "--tls", tls, "--cert",
+                              testCertificate().certificate, "--key", testCertificate().key,
+                              "--log", logPath()} +
                       arguments) {}
 
     QString root() const { return folder_.filePath(QStringLiteral("root")); }
     QString address() const { return QStringLiteral("127.0.0.1:") + server_.portText(); }
     int port() const { return server_.port(); }
     QString portText() const { return server_.portText(); }
-    QByteArray file(const QString& path) const { return readFile(root() + QLatin1Char('/') + path); }
+    QByteArray file(const QString& path) const {
+        return readFile(root() + QLatin1Char('/') + path);
+    }
     QStringList files(const QString& folder = {}) const {
         return QDir(root() + QLatin1Char('/') + folder).entryList(QDir::Files, QDir::Name);
     }
@@ -47,7 +51,8 @@ private:
 // aiosmtpd keeping every accepted message in a temporary folder.
 class SmtpServer {
 public:
-    explicit SmtpServer(const QStringList& arguments = {}, const QString& tls = QStringLiteral("none"))
+    explicit SmtpServer(const QStringList& arguments = {},
+                        const QString& tls = QStringLiteral("none"))
         : server_(QStringLiteral("smtp_server.py"),
                   QStringList{"--out", out(), "--tls", tls, "--cert", testCertificate().certificate,
                               "--key", testCertificate().key, "--log", logPath()} +
@@ -57,10 +62,12 @@ public:
     QString portText() const { return server_.portText(); }
     QString out() const { return folder_.filePath(QStringLiteral("out")); }
     int messageCount() const {
-        return static_cast<int>(QDir(out()).entryList({QStringLiteral("msg-*.json")}, QDir::Files).size());
+        return static_cast<int>(
+            QDir(out()).entryList({QStringLiteral("msg-*.json")}, QDir::Files).size());
     }
     QJsonObject message(int number) const {
-        return QJsonDocument::fromJson(readFile(out() + QStringLiteral("/msg-%1.json").arg(number))).object();
+        return QJsonDocument::fromJson(readFile(out() + QStringLiteral("/msg-%1.json").arg(number)))
+            .object();
     }
     QByteArray attachment(int number, const QString& name) const {
         return readFile(out() + QStringLiteral("/msg-%1-%2").arg(number).arg(name));

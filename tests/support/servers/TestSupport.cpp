@@ -3,8 +3,8 @@
 #include "core/EventWait.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -47,16 +47,31 @@ VsftpdServer::VsftpdServer(const QString& root, const QString& workFolder) {
     QDir().mkpath(workFolder + "/empty");
     port_ = closedPort();
     const QString config = workFolder + "/vsftpd.conf";
-    QStringList lines{
-        "listen=YES", "listen_address=127.0.0.1", QString("listen_port=%1").arg(port_),
-        "background=NO", "run_as_launching_user=YES", "anonymous_enable=YES",
-        "anon_root=" + root, "no_anon_password=YES", "anon_upload_enable=YES",
-        "anon_other_write_enable=YES", "anon_umask=022", "write_enable=YES", "local_enable=NO",
-        "seccomp_sandbox=NO", "isolate=NO", "isolate_network=NO",
-        "secure_chroot_dir=" + workFolder + "/empty", "xferlog_enable=NO", "ssl_enable=YES",
-        "rsa_cert_file=" + testCertificate().certificate,
-        "rsa_private_key_file=" + testCertificate().key, "allow_anon_ssl=YES",
-        "force_anon_data_ssl=NO", "force_anon_logins_ssl=NO", "require_ssl_reuse=NO"};
+    QStringList lines{"listen=YES",
+                      "listen_address=127.0.0.1",
+                      QString("listen_port=%1").arg(port_),
+                      "background=NO",
+                      "run_as_launching_user=YES",
+                      "anonymous_enable=YES",
+                      "anon_root=" + root,
+                      "no_anon_password=YES",
+                      "anon_upload_enable=YES",
+                      "anon_other_write_enable=YES",
+                      "anon_umask=022",
+                      "write_enable=YES",
+                      "local_enable=NO",
+                      "seccomp_sandbox=NO",
+                      "isolate=NO",
+                      "isolate_network=NO",
+                      "secure_chroot_dir=" + workFolder + "/empty",
+                      "xferlog_enable=NO",
+                      "ssl_enable=YES",
+                      "rsa_cert_file=" + testCertificate().certificate,
+                      "rsa_private_key_file=" + testCertificate().key,
+                      "allow_anon_ssl=YES",
+                      "force_anon_data_ssl=NO",
+                      "force_anon_logins_ssl=NO",
+                      "require_ssl_reuse=NO"};
     writeFile(config, lines.join('\n').toUtf8() + '\n');
     process_.setProcessChannelMode(QProcess::ForwardedChannels);
     process_.start(QStringLiteral("timeout"), {"120", "/usr/sbin/vsftpd", config});
@@ -86,10 +101,10 @@ const TestCertificate& testCertificate() {
         TestCertificate result{folder.filePath("cert.pem"), folder.filePath("key.pem")};
         QProcess openssl;
         openssl.start(QStringLiteral("openssl"),
-                      {"req", "-x509", "-newkey", "ec", "-pkeyopt",
-                       "ec_paramgen_curve:prime256v1", "-nodes", "-days", "2", "-subj",
-                       "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout",
-                       result.key, "-out", result.certificate});
+                      {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                       "-nodes", "-days", "2", "-subj", "/CN=127.0.0.1", "-addext",
+                       "subjectAltName=IP:127.0.0.1", "-keyout", result.key, "-out",
+                       result.certificate});
         if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0)
             ADD_FAILURE() << "openssl could not make a test certificate";
         return result;
