@@ -12,7 +12,7 @@ packages=(
   libgtest-dev
   # test peers and tools
   python3-pyftpdlib python3-openssl python3-aiosmtpd vsftpd xorriso libarchive-tools
-  openssl curl zip unzip
+  openssl curl zip unzip clang-format
 )
 
 missing=()

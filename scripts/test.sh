@@ -6,4 +6,5 @@ cd "$(dirname "$0")/.."
 export STOWLINE_DRY_POWER=1
 export QT_QPA_PLATFORM=offscreen
 bash scripts/setup.sh
+bash scripts/check-format.sh
 ctest --test-dir "${STOWLINE_BUILD_DIR:-build}" --output-on-failure -j2 --timeout 300
