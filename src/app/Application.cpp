@@ -10,7 +10,7 @@ Application::Application(core::ProgramServices services, platform::ProcessLaunch
       store_(program_.folders(), program_.messages(), services.clock, services.prompts),
       presets_(program_.folders(), program_.options(), program_.messages(), program_.log(),
                services.prompts),
-      unavailable_([this](const QString& line) { program_.log().WritePresetLog(line); }),
+      unavailable_(program_.log(), program_.messages()),
       deliveries_(net::DeliveryServices{program_.flags(), program_.folders(), program_.options(),
                                         program_.messages(), program_.log(), services.clock, store_,
                                         curl_},

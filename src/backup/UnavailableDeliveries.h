@@ -1,8 +1,8 @@
 #pragma once
 
 #include "backup/RunDeliveries.h"
-
-#include <functional>
+#include "core/EventLog.h"
+#include "core/MessageTable.h"
 
 #include <QString>
 
@@ -13,8 +13,8 @@ namespace stowline::backup {
 // undelivered (and therefore kept).
 class UnavailableDeliveries final : public RunDeliveries {
 public:
-    explicit UnavailableDeliveries(std::function<void(const QString&)> writePresetLog)
-        : writePresetLog_(std::move(writePresetLog)) {}
+    UnavailableDeliveries(core::EventLog& log, const core::MessageTable& messages)
+        : log_(log), messages_(messages) {}
 
     void burnDisc(RunState&) override { report(QStringLiteral("CD")); }
     void dialUp(RunState&) override { report(QStringLiteral("DIALUP")); }
@@ -26,10 +26,10 @@ public:
 
 private:
     void report(const QString& step) {
-        writePresetLog_(step +
-                        QStringLiteral(" - This delivery is not available in this build. [!]"));
+        log_.WritePresetError(step + messages_.text(u"deliverynotavailable"));
     }
-    std::function<void(const QString&)> writePresetLog_;
+    core::EventLog& log_;
+    const core::MessageTable& messages_;
 };
 
 } // namespace stowline::backup

@@ -16,8 +16,6 @@
 namespace stowline::scheduler {
 
 namespace {
-const QString kErrorMark = QStringLiteral(" [!]");
-
 // The commands that must be given exactly (letter case aside).
 const QStringList& exactCommands() {
     static const QStringList commands = {
@@ -96,7 +94,7 @@ void ParseScheduleRequest(const QString& request, tschopt& entry, const QDateTim
     }
     entry.presname = text;
 
-    const auto logError = [&](QStringView key) { log.WriteLog(messages.text(key) + kErrorMark); };
+    const auto logError = [&](QStringView key) { log.WriteError(messages.text(key)); };
     for (const QString& setting : std::as_const(settings)) {
         const QString upper = setting.toUpper();
         if (upper.startsWith(QLatin1String("DATE="))) {
@@ -126,9 +124,8 @@ void ParseScheduleRequest(const QString& request, tschopt& entry, const QDateTim
                    upper.startsWith(QLatin1String("PRECISE="))) {
             entry.precise = QStringView(upper).sliced(8) != QLatin1String("0");
         } else {
-            log.WriteLog(
-                core::formatMessage(messages.text(u"schedulerunrecognizedparam"), {upper}) +
-                kErrorMark);
+            log.WriteError(
+                core::formatMessage(messages.text(u"schedulerunrecognizedparam"), {upper}));
         }
     }
 }
@@ -168,8 +165,9 @@ void Schedule::removeEntriesFor(const QString& presetName) {
     RefreshSchedule();
 }
 
-void Schedule::logError(const QString& message) {
-    log_.WriteLog(message + kErrorMark);
+void Schedule::logFileError(QStringView key, std::initializer_list<QString> values) {
+    log_.WriteError(messages_.text(u"schedulerword") +
+                    core::formatMessage(messages_.text(key), values));
 }
 
 bool Schedule::isScheduledCommand(const QString& presname) {
@@ -182,7 +180,7 @@ bool Schedule::isScheduledCommand(const QString& presname) {
             return true;
         const std::optional<qint32> number = parseDecimal(*parameter);
         if (!number) {
-            logError(core::formatMessage(messages_.text(u"invalidparamexit"), {presname}));
+            log_.WriteError(core::formatMessage(messages_.text(u"invalidparamexit"), {presname}));
             return false;
         }
         log_.WriteLog(QString::number(*number));
@@ -192,7 +190,7 @@ bool Schedule::isScheduledCommand(const QString& presname) {
          command.startsWith(QLatin1String("/EXECSYNC"))) &&
         parameter)
         return true;
-    log_.WriteLog(messages_.text(u"schedulerunknowncomm") + presname + QStringLiteral(". [!]"));
+    log_.WriteError(messages_.text(u"schedulerunknowncomm") + presname + QLatin1Char('.'));
     return false;
 }
 
@@ -215,8 +213,8 @@ void Schedule::AddScheduleEntry(tschopt entry) {
         if (!isScheduledCommand(entry.presname))
             return;
     } else if (!isPresetName(entry.presname)) {
-        log_.WriteLog(messages_.text(u"schedulernosuchpreset") + entry.presname +
-                      QStringLiteral(". [!]"));
+        log_.WriteError(messages_.text(u"schedulernosuchpreset") + entry.presname +
+                        QLatin1Char('.'));
         return;
     }
     entry.dow = normalizedDayMask(entry.dow);
@@ -247,7 +245,7 @@ void Schedule::SaveSchedule() {
     const QString path = scheduleFilePath();
     const platform::FileUpdateLock lock(path);
     if (!lock.isHeld())
-        logError(messages_.text(u"schedulerword") + lock.errorString());
+        logFileError(u"filelockfailed", {lock.errorString()});
     // Other instances add entries between this instance's loads; writing the entries
     // held as they are would drop theirs.
     const std::optional<QList<tschdata>> onDisk = readScheduleFile(false);
@@ -257,8 +255,7 @@ void Schedule::SaveSchedule() {
     if (merged.isEmpty()) {
         QFile file(path);
         if (file.exists() && !file.remove())
-            logError(messages_.text(u"schedulerword") + QStringLiteral("Cannot delete ") + path +
-                     QStringLiteral(": ") + file.errorString());
+            logFileError(u"filecannotdelete", {path, file.errorString()});
         return;
     }
     QStringList lines;
@@ -267,8 +264,7 @@ void Schedule::SaveSchedule() {
         lines << FormatScheduleLine(stored);
     QString reason;
     if (!core::writeTextLinesAtomically(path, lines, &reason))
-        logError(messages_.text(u"schedulerword") + QStringLiteral("Cannot save ") + path +
-                 QStringLiteral(": ") + reason);
+        logFileError(u"filecannotsave", {path, reason});
 }
 
 std::optional<QList<tschdata>> Schedule::readScheduleFile(bool logDropped) {
@@ -277,7 +273,7 @@ std::optional<QList<tschdata>> Schedule::readScheduleFile(bool logDropped) {
         return QList<tschdata>{};
     const std::optional<QStringList> lines = core::readTextLines(path);
     if (!lines) {
-        logError(messages_.text(u"schedulerword") + QStringLiteral("Cannot read ") + path);
+        logFileError(u"filecannotread", {path});
         return std::nullopt;
     }
     QList<tschdata> entries;
@@ -287,8 +283,7 @@ std::optional<QList<tschdata>> Schedule::readScheduleFile(bool logDropped) {
         const std::optional<tschopt> entry = ParseScheduleEntry(ParseScheduleLine(line));
         if (!entry) {
             if (logDropped)
-                logError(messages_.text(u"schedulerword") +
-                         QStringLiteral("Unreadable entry dropped from the schedule: ") + line);
+                logFileError(u"scheduleentrydropped", {line});
             continue;
         }
         // Held in the form this program writes, so the order by date text holds and
@@ -308,7 +303,7 @@ void Schedule::SaveLastRuns() {
     const QString path = lastRunsFilePath();
     const platform::FileUpdateLock lock(path);
     if (!lock.isHeld())
-        logError(messages_.text(u"schedulerword") + lock.errorString());
+        logFileError(u"filelockfailed", {lock.errorString()});
     const QStringList names = presets_.presetNames();
     if (names.isEmpty()) {
         QFile::remove(path);
@@ -334,8 +329,7 @@ void Schedule::SaveLastRuns() {
                      names.at(row) + QStringLiteral("</P>");
     QString reason;
     if (!core::writeTextLinesAtomically(path, lines, &reason))
-        logError(messages_.text(u"schedulerword") + QStringLiteral("Cannot save ") + path +
-                 QStringLiteral(": ") + reason);
+        logFileError(u"filecannotsave", {path, reason});
 }
 
 void Schedule::LoadLastRuns() {

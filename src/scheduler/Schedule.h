@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <functional>
+#include <initializer_list>
 #include <optional>
 
 namespace stowline::core {
@@ -95,7 +96,8 @@ private:
     std::optional<QList<tschdata>> readScheduleFile(bool logDropped);
     bool isScheduledCommand(const QString& presname);
     bool isPresetName(const QString& presname) const;
-    void logError(const QString& message);
+    // An error line: "SCHEDULER - " and the message of `key` filled with `values`.
+    void logFileError(QStringView key, std::initializer_list<QString> values);
 
     const core::Folders& folders_;
     core::EventLog& log_;
