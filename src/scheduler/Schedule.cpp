@@ -69,6 +69,67 @@ QList<tschdata> mergeScheduleChanges(const QList<tschdata>& synced, const QList<
     return merged;
 }
 
+namespace {
+// Takes the bracketed settings out of `text`, which keeps the name. A "]" before the
+// first "[" ends the settings: the rest, brackets and all, is the name, which then
+// matches no preset or command and is rejected as such.
+QStringList takeBracketedSettings(QString& text) {
+    QStringList settings;
+    for (;;) {
+        const qsizetype open = text.indexOf(QLatin1Char('['));
+        const qsizetype close = text.indexOf(QLatin1Char(']'));
+        if (open < 0 || close < open)
+            return settings;
+        settings << text.mid(open + 1, close - open - 1);
+        text.remove(open, close - open + 1);
+    }
+}
+
+// Reads one setting (upper case) into `entry`; an unreadable value takes its default.
+// Returns the error message to log, or nothing when the setting was read.
+std::optional<QString> applyScheduleSetting(const QString& upper, tschopt& entry,
+                                            const QDateTime& now,
+                                            const core::MessageTable& messages) {
+    const auto number = [&](qsizetype prefixLength) {
+        return parseDecimal(QStringView(upper).sliced(prefixLength));
+    };
+    const auto checked = [&](bool valid, QStringView errorKey) -> std::optional<QString> {
+        if (valid)
+            return std::nullopt;
+        return messages.text(errorKey);
+    };
+    if (upper.startsWith(QLatin1String("DATE="))) {
+        const std::optional<QDateTime> date = ParseScheduleDate(QStringView(upper).sliced(5));
+        entry.date = date.value_or(wallClock(now));
+        return checked(date.has_value(), u"schedulererrordate");
+    }
+    if (upper.startsWith(QLatin1String("REPEAT="))) {
+        const std::optional<qint32> repeat = number(7);
+        const bool valid = repeat && *repeat >= -1;
+        entry.repeat = valid ? *repeat : 0;
+        return checked(valid, u"schedulererrorrepeat");
+    }
+    if (upper.startsWith(QLatin1String("INTERVAL="))) {
+        const std::optional<qint32> interval = number(9);
+        const bool valid = interval && *interval > 0;
+        entry.interval = valid ? *interval : 1;
+        return checked(valid, u"schedulererrorinterval");
+    }
+    if (upper.startsWith(QLatin1String("ONDELAY="))) {
+        const std::optional<qint32> ondelay = number(8);
+        const bool valid = ondelay && *ondelay >= 0 && *ondelay <= 2;
+        entry.ondelay = valid ? *ondelay : 0;
+        return checked(valid, u"schedulererrorondelay");
+    }
+    if (upper.startsWith(QLatin1String("PRESICE=")) ||
+        upper.startsWith(QLatin1String("PRECISE="))) {
+        entry.precise = QStringView(upper).sliced(8) != QLatin1String("0");
+        return std::nullopt;
+    }
+    return core::formatMessage(messages.text(u"schedulerunrecognizedparam"), {upper});
+}
+} // namespace
+
 void ParseScheduleRequest(const QString& request, tschopt& entry, const QDateTime& now,
                           core::EventLog& log, const core::MessageTable& messages) {
     entry.date = wallClock(now);
@@ -80,53 +141,11 @@ void ParseScheduleRequest(const QString& request, tschopt& entry, const QDateTim
     if (!request.contains(QLatin1Char('[')))
         return;
 
-    QString text = request;
-    QStringList settings;
-    // A "]" before the first "[" ends the settings: the rest, brackets and all, is the
-    // name, which then matches no preset or command and is rejected as such.
-    for (;;) {
-        const qsizetype open = text.indexOf(QLatin1Char('['));
-        const qsizetype close = text.indexOf(QLatin1Char(']'));
-        if (open < 0 || close < open)
-            break;
-        settings << text.mid(open + 1, close - open - 1);
-        text.remove(open, close - open + 1);
-    }
-    entry.presname = text;
-
-    const auto logError = [&](QStringView key) { log.WriteError(messages.text(key)); };
-    for (const QString& setting : std::as_const(settings)) {
-        const QString upper = setting.toUpper();
-        if (upper.startsWith(QLatin1String("DATE="))) {
-            const std::optional<QDateTime> date = ParseScheduleDate(QStringView(upper).sliced(5));
-            entry.date = date ? *date : wallClock(now);
-            if (!date)
-                logError(u"schedulererrordate");
-        } else if (upper.startsWith(QLatin1String("REPEAT="))) {
-            const std::optional<qint32> repeat = parseDecimal(QStringView(upper).sliced(7));
-            const bool valid = repeat && *repeat >= -1;
-            entry.repeat = valid ? *repeat : 0;
-            if (!valid)
-                logError(u"schedulererrorrepeat");
-        } else if (upper.startsWith(QLatin1String("INTERVAL="))) {
-            const std::optional<qint32> interval = parseDecimal(QStringView(upper).sliced(9));
-            const bool valid = interval && *interval > 0;
-            entry.interval = valid ? *interval : 1;
-            if (!valid)
-                logError(u"schedulererrorinterval");
-        } else if (upper.startsWith(QLatin1String("ONDELAY="))) {
-            const std::optional<qint32> ondelay = parseDecimal(QStringView(upper).sliced(8));
-            const bool valid = ondelay && *ondelay >= 0 && *ondelay <= 2;
-            entry.ondelay = valid ? *ondelay : 0;
-            if (!valid)
-                logError(u"schedulererrorondelay");
-        } else if (upper.startsWith(QLatin1String("PRESICE=")) ||
-                   upper.startsWith(QLatin1String("PRECISE="))) {
-            entry.precise = QStringView(upper).sliced(8) != QLatin1String("0");
-        } else {
-            log.WriteError(
-                core::formatMessage(messages.text(u"schedulerunrecognizedparam"), {upper}));
-        }
+    const QStringList settings = takeBracketedSettings(entry.presname);
+    for (const QString& setting : settings) {
+        if (const std::optional<QString> error =
+                applyScheduleSetting(setting.toUpper(), entry, now, messages))
+            log.WriteError(*error);
     }
 }
 
