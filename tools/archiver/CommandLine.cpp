@@ -4,6 +4,8 @@
 #include <array>
 #include <cctype>
 #include <charconv>
+#include <map>
+#include <optional>
 #include <string_view>
 
 namespace stowline::archiver {
@@ -115,99 +117,142 @@ bool parsePeriod(std::string_view text, std::int64_t& seconds) {
 
 constexpr std::uint64_t minimumVolumeSize = 1024;
 
-// Reads one switch into `line`; returns an error text when it is wrong.
-std::string applySwitch(const std::string& argument, CommandLine& line) {
-    const std::string body = argument.substr(1);
-    const std::string name = lowerCase(body);
-    const auto valueAfter = [&](std::size_t length) { return body.substr(length); };
-
-    if (name == "r") {
-        line.recurse = true;
-    } else if (name == "ep") {
-        line.pathMode = PathMode::NoPaths;
-    } else if (name == "ep1") {
-        line.pathMode = PathMode::BelowBase;
-    } else if (name == "ep2") {
-        line.pathMode = PathMode::Full;
-    } else if (name == "ep3") {
-        line.pathMode = PathMode::FullWithDrive;
-    } else if (name == "u") {
-        line.onlyNewer = true;
-    } else if (name == "f") {
-        line.onlyNewer = true;
-        line.onlyExisting = true;
-    } else if (name == "as") {
-        line.synchronize = true;
-    } else if (name == "df") {
-        if (line.deletion == SourceDeletion::Keep)
-            line.deletion = SourceDeletion::Delete;
-    } else if (name == "dw") {
-        line.deletion = SourceDeletion::Wipe;
-    } else if (name == "t") {
-        line.testAfter = true;
-    } else if (name == "inul") {
+// The switches that are a name alone and set something, by their lower-case name.
+using FlagAction = void (*)(CommandLine&);
+const std::map<std::string, FlagAction, std::less<>>& flagSwitches() {
+    static const std::map<std::string, FlagAction, std::less<>> table{
+        {"r", [](CommandLine& line) { line.recurse = true; }},
+        {"ep", [](CommandLine& line) { line.pathMode = PathMode::NoPaths; }},
+        {"ep1", [](CommandLine& line) { line.pathMode = PathMode::BelowBase; }},
+        {"ep2", [](CommandLine& line) { line.pathMode = PathMode::Full; }},
+        {"ep3", [](CommandLine& line) { line.pathMode = PathMode::FullWithDrive; }},
+        {"u", [](CommandLine& line) { line.onlyNewer = true; }},
+        {"f",
+         [](CommandLine& line) {
+             line.onlyNewer = true;
+             line.onlyExisting = true;
+         }},
+        {"as", [](CommandLine& line) { line.synchronize = true; }},
+        {"df",
+         [](CommandLine& line) {
+             if (line.deletion == SourceDeletion::Keep)
+                 line.deletion = SourceDeletion::Delete;
+         }},
+        {"dw", [](CommandLine& line) { line.deletion = SourceDeletion::Wipe; }},
+        {"t", [](CommandLine& line) { line.testAfter = true; }},
         // Read by the first pass.
-    } else if (name == "afzip") {
+        {"inul", [](CommandLine&) {}},
         // ZIP is the only format written.
-    } else if (isIgnoredSwitch(name)) {
-        // Accepted for the command lines that carry it; no meaning here.
-    } else if (startsWith(name, "ilog")) {
-        if (body.size() == 4)
-            return "-ilog needs a file name";
-    } else if (startsWith(name, "ver")) {
+        {"afzip", [](CommandLine&) {}},
+        // Size detection: a fixed disk offers all its free space, so nothing is split.
+        {"v", [](CommandLine& line) { line.volumeSize.reset(); }},
+    };
+    return table;
+}
+
+// What a switch with a value made of: nothing when the switch is not of its kind, an
+// empty text when it was read, else the error.
+using SwitchOutcome = std::optional<std::string>;
+const SwitchOutcome kSwitchRead = std::string();
+
+// The switches that shape the archive written: its log, versions, name stamp, volumes,
+// format, level, password and comment.
+SwitchOutcome applyArchiveSwitch(const std::string& argument, const std::string& body,
+                                 const std::string& name, CommandLine& line) {
+    const auto valueAfter = [&](std::size_t length) { return body.substr(length); };
+    if (startsWith(name, "ilog"))
+        return body.size() == 4 ? "-ilog needs a file name" : kSwitchRead;
+    if (startsWith(name, "ver")) {
         line.keepVersions = true;
         if (name.size() > 3 && !parseUnsigned(name.substr(3), line.maxVersions))
             return "wrong version count in " + argument;
-    } else if (startsWith(name, "to")) {
-        std::int64_t seconds = 0;
-        if (!parsePeriod(name.substr(2), seconds))
-            return "wrong period in " + argument + " (use for example -to30d or -to1d12h)";
-        line.olderThanSeconds = seconds;
-    } else if (startsWith(name, "ag")) {
+        return kSwitchRead;
+    }
+    if (startsWith(name, "ag")) {
         line.dateMask = body.size() > 2 ? valueAfter(2) : std::string("YYYYMMDDHHMMSS");
-    } else if (name == "v") {
-        // Size detection: a fixed disk offers all its free space, so nothing is split.
-        line.volumeSize.reset();
-    } else if (startsWith(name, "v")) {
+        return kSwitchRead;
+    }
+    if (startsWith(name, "v")) {
         std::uint64_t size = 0;
         if (!parseVolumeSize(valueAfter(1), size))
             return "wrong volume size in " + argument;
         if (size < minimumVolumeSize)
             return "volume size in " + argument + " is below 1024 bytes";
         line.volumeSize = size;
-    } else if (startsWith(name, "af")) {
+        return kSwitchRead;
+    }
+    if (startsWith(name, "af"))
         return "only ZIP archives are written, not " + valueAfter(2);
-    } else if (name.size() == 2 && name[0] == 'm' && name[1] >= '0' && name[1] <= '5') {
+    if (name.size() == 2 && name[0] == 'm' && name[1] >= '0' && name[1] <= '5') {
         line.level = name[1] - '0';
-    } else if (startsWith(name, "hp") || startsWith(name, "p")) {
+        return kSwitchRead;
+    }
+    if (startsWith(name, "hp") || startsWith(name, "p")) {
         // There is nobody to ask for a password, so it must be on the line.
         std::string password = valueAfter(name[0] == 'h' ? 2 : 1);
         if (password.empty())
             return "a password must follow " + argument;
         line.password = std::move(password);
-    } else if (startsWith(name, "z")) {
+        return kSwitchRead;
+    }
+    if (startsWith(name, "z")) {
         if (body.size() == 1)
             return "-z needs a comment file";
         line.commentFile = valueAfter(1);
-    } else if (startsWith(name, "x@") || startsWith(name, "n@")) {
+        return kSwitchRead;
+    }
+    return std::nullopt;
+}
+
+// The switches that choose which files are taken: age, exclusions and filters.
+SwitchOutcome applySelectionSwitch(const std::string& argument, const std::string& body,
+                                   const std::string& name, CommandLine& line) {
+    if (startsWith(name, "to")) {
+        std::int64_t seconds = 0;
+        if (!parsePeriod(name.substr(2), seconds))
+            return "wrong period in " + argument + " (use for example -to30d or -to1d12h)";
+        line.olderThanSeconds = seconds;
+        return kSwitchRead;
+    }
+    const bool excludes = name[0] == 'x';
+    if (startsWith(name, "x@") || startsWith(name, "n@")) {
         if (body.size() == 2)
             return argument + " needs a list file";
-        (name[0] == 'x' ? line.excludeLists : line.filterLists).push_back(valueAfter(2));
-    } else if (startsWith(name, "x") || startsWith(name, "n")) {
+        (excludes ? line.excludeLists : line.filterLists).push_back(body.substr(2));
+        return kSwitchRead;
+    }
+    if (startsWith(name, "x") || startsWith(name, "n")) {
         if (body.size() == 1)
             return argument + " needs a mask";
-        (name[0] == 'x' ? line.excludeMasks : line.filterMasks).push_back(valueAfter(1));
-    } else {
-        return "unknown switch " + argument;
+        (excludes ? line.excludeMasks : line.filterMasks).push_back(body.substr(1));
+        return kSwitchRead;
     }
-    return {};
+    return std::nullopt;
+}
+
+// Reads one switch into `line`; returns an error text when it is wrong.
+std::string applySwitch(const std::string& argument, CommandLine& line) {
+    const std::string body = argument.substr(1);
+    const std::string name = lowerCase(body);
+    if (const auto flag = flagSwitches().find(name); flag != flagSwitches().end()) {
+        flag->second(line);
+        return {};
+    }
+    // Accepted for the command lines that carry it; no meaning here.
+    if (isIgnoredSwitch(name))
+        return {};
+    if (SwitchOutcome outcome = applyArchiveSwitch(argument, body, name, line))
+        return std::move(*outcome);
+    if (SwitchOutcome outcome = applySelectionSwitch(argument, body, name, line))
+        return std::move(*outcome);
+    return "unknown switch " + argument;
 }
 
 } // namespace
 
-ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
-    ParsedCommandLine parsed;
-    // First pass: the switches that say how to report, and help.
+namespace {
+// The first pass: the switches that say how to report, and help, wherever they stand.
+void readReportingSwitches(const std::vector<std::string>& arguments, ParsedCommandLine& parsed) {
     for (const std::string& argument : arguments) {
         if (argument == "--")
             break;
@@ -219,26 +264,22 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
         else if (startsWith(lower, "-ilog") && argument.size() > 5)
             parsed.errorLog = argument.substr(5);
     }
-    if (parsed.help)
-        return parsed;
+}
 
-    if (arguments.empty()) {
-        parsed.error = "no command given (see stowarc --help)";
-        return parsed;
-    }
-    CommandLine line;
-    const std::string command = lowerCase(arguments.front());
+std::optional<Command> commandNamed(const std::string& word) {
+    const std::string command = lowerCase(word);
     if (command == "a")
-        line.command = Command::Add;
-    else if (command == "d")
-        line.command = Command::Delete;
-    else if (command == "t")
-        line.command = Command::Test;
-    else {
-        parsed.error = "unknown command " + arguments.front() + " (use a, d or t)";
-        return parsed;
-    }
+        return Command::Add;
+    if (command == "d")
+        return Command::Delete;
+    if (command == "t")
+        return Command::Test;
+    return std::nullopt;
+}
 
+// Reads the switches, the archive and the names that follow the command; returns an
+// error text when one is wrong.
+std::string readArguments(const std::vector<std::string>& arguments, CommandLine& line) {
     bool switchesEnded = false;
     bool archiveSeen = false;
     for (std::size_t index = 1; index < arguments.size(); ++index) {
@@ -247,10 +288,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             switchesEnded = true;
         } else if (!switchesEnded && argument.size() > 1 && argument[0] == '-') {
             std::string error = applySwitch(argument, line);
-            if (!error.empty()) {
-                parsed.error = std::move(error);
-                return parsed;
-            }
+            if (!error.empty())
+                return error;
         } else if (argument.empty()) {
             // An empty argument names nothing.
         } else if (!archiveSeen) {
@@ -262,16 +301,34 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             line.names.push_back(argument);
         }
     }
-    if (!archiveSeen) {
-        parsed.error = "no archive named";
+    if (!archiveSeen)
+        return "no archive named";
+    if (line.command != Command::Test && line.names.empty() && line.nameLists.empty())
+        return line.command == Command::Add ? "no files or list files named"
+                                            : "no names to delete (use *.* for all)";
+    return {};
+}
+} // namespace
+
+ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
+    ParsedCommandLine parsed;
+    readReportingSwitches(arguments, parsed);
+    if (parsed.help)
+        return parsed;
+    if (arguments.empty()) {
+        parsed.error = "no command given (see stowarc --help)";
         return parsed;
     }
-    if (line.command != Command::Test && line.names.empty() && line.nameLists.empty()) {
-        parsed.error = line.command == Command::Add ? "no files or list files named"
-                                                    : "no names to delete (use *.* for all)";
+    const std::optional<Command> command = commandNamed(arguments.front());
+    if (!command) {
+        parsed.error = "unknown command " + arguments.front() + " (use a, d or t)";
         return parsed;
     }
-    parsed.commandLine = std::move(line);
+    CommandLine line;
+    line.command = *command;
+    parsed.error = readArguments(arguments, line);
+    if (parsed.error.empty())
+        parsed.commandLine = std::move(line);
     return parsed;
 }
 
