@@ -99,43 +99,55 @@ QByteArray MimeMessage::encodeAddressHeader(const QString& text) {
     return encodeHeaderText(match.captured(1)) + " <" + match.captured(2).toUtf8() + '>';
 }
 
-bool MimeMessage::open(const Content& content, QString* error) {
-    pieces_.clear();
-    ready_.clear();
-    readyOffset_ = 0;
-    failed_ = false;
-
+namespace {
+QByteArray messageHeaders(const MimeMessage::Content& content) {
     QByteArray head;
     head += "Date: " + QDateTime::currentDateTime().toString(Qt::RFC2822Date).toLatin1() + "\r\n";
-    head += "From: " + encodeAddressHeader(content.from) + "\r\n";
-    head += "To: " + encodeAddressHeader(content.to) + "\r\n";
-    head += "Subject: " + encodeHeaderText(content.subject) + "\r\n";
+    head += "From: " + MimeMessage::encodeAddressHeader(content.from) + "\r\n";
+    head += "To: " + MimeMessage::encodeAddressHeader(content.to) + "\r\n";
+    head += "Subject: " + MimeMessage::encodeHeaderText(content.subject) + "\r\n";
     QString host = QSysInfo::machineHostName();
     if (host.isEmpty() || !isPlainAscii(host))
         host = QStringLiteral("localhost");
     head += "Message-ID: <" + randomToken() + '@' + host.toLatin1() + ">\r\n";
     head += "MIME-Version: 1.0\r\n";
     head += "X-Mailer: Stowline\r\n";
+    return head;
+}
 
+// The headers and the encoded text of the message's text, for the body or a part.
+QByteArray textPart(const QStringList& textLines) {
     QByteArray encoding;
+    const QByteArray body = textBody(textLines, &encoding);
+    return "Content-Type: text/plain; charset=utf-8\r\nContent-Transfer-Encoding: " + encoding +
+           "\r\n\r\n" + body;
+}
+
+QByteArray attachmentHeaders(const QByteArray& boundary, const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    return "--" + boundary + "\r\n" + "Content-Type: application/octet-stream; " +
+           fileNameParameter("name", name) + "\r\n" + "Content-Transfer-Encoding: base64\r\n" +
+           "Content-Disposition: attachment; " + fileNameParameter("filename", name) + "\r\n\r\n";
+}
+} // namespace
+
+bool MimeMessage::open(const Content& content, QString* error) {
+    pieces_.clear();
+    ready_.clear();
+    readyOffset_ = 0;
+    failed_ = false;
+
+    QByteArray head = messageHeaders(content);
     if (content.attachments.isEmpty()) {
-        const QByteArray body = textBody(content.textLines, &encoding);
-        head += "Content-Type: text/plain; charset=utf-8\r\n";
-        head += "Content-Transfer-Encoding: " + encoding + "\r\n\r\n";
-        pieces_.push_back({head + body, nullptr});
+        pieces_.push_back({head + textPart(content.textLines), nullptr});
         return true;
     }
 
     const QByteArray boundary = "=_stowline_" + randomToken();
     head += "Content-Type: multipart/mixed; boundary=\"" + boundary + "\"\r\n\r\n";
     head += "This is a multi-part message in MIME format.\r\n";
-    if (!content.textLines.isEmpty()) {
-        const QByteArray body = textBody(content.textLines, &encoding);
-        head += "--" + boundary + "\r\n";
-        head += "Content-Type: text/plain; charset=utf-8\r\n";
-        head += "Content-Transfer-Encoding: " + encoding + "\r\n\r\n";
-        head += body;
-    }
+    if (!content.textLines.isEmpty())
+        head += "--" + boundary + "\r\n" + textPart(content.textLines);
     QByteArray text = head;
     for (const QString& path : content.attachments) {
         auto file = std::make_unique<QFile>(path);
@@ -146,14 +158,7 @@ bool MimeMessage::open(const Content& content, QString* error) {
             pieces_.clear();
             return false;
         }
-        const QString name = QFileInfo(path).fileName();
-        text += "--" + boundary + "\r\n";
-        text +=
-            "Content-Type: application/octet-stream; " + fileNameParameter("name", name) + "\r\n";
-        text += "Content-Transfer-Encoding: base64\r\n";
-        text +=
-            "Content-Disposition: attachment; " + fileNameParameter("filename", name) + "\r\n\r\n";
-        pieces_.push_back({text, nullptr});
+        pieces_.push_back({text + attachmentHeaders(boundary, path), nullptr});
         pieces_.push_back({{}, std::move(file)});
         text.clear();
     }
