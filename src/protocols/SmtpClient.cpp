@@ -94,6 +94,35 @@ void SmtpClient::stopAll(const Outcome& why) {
     queue_.abortAll(why);
 }
 
+SmtpClient::Transfer SmtpClient::transferFor(SmtpRequest request) {
+    const auto stage = [](SmtpRequest answered, QByteArrayList beginVerbs = {},
+                          std::optional<SmtpRequest> fallback = std::nullopt) {
+        return RequestQueue::Stage{static_cast<int>(answered), std::move(beginVerbs),
+                                   fallback ? static_cast<int>(*fallback) : -1};
+    };
+    switch (request) {
+    case SmtpRequest::Open:
+        return {Kind::Login, {stage(request)}};
+    case SmtpRequest::Connect:
+    case SmtpRequest::Helo:
+    case SmtpRequest::Ehlo:
+    case SmtpRequest::Auth:
+        return {Kind::Login,
+                {stage(SmtpRequest::Connect),
+                 stage(SmtpRequest::Ehlo, {"EHLO", "HELO"}, SmtpRequest::Helo),
+                 stage(SmtpRequest::Auth, {"AUTH"})}};
+    case SmtpRequest::MailFrom:
+    case SmtpRequest::RcptTo:
+    case SmtpRequest::Data:
+        return {Kind::Mail,
+                {stage(SmtpRequest::MailFrom), stage(SmtpRequest::RcptTo, {"RCPT"}),
+                 stage(SmtpRequest::Data, {"DATA"})}};
+    case SmtpRequest::Quit:
+        return {Kind::Quit, {stage(request)}};
+    }
+    return {Kind::Quit, {stage(request)}};
+}
+
 SmtpClient::TicketPtr SmtpClient::request(SmtpRequest request) {
     const int number = static_cast<int>(request);
     const bool running = driver_.isRunning(session_.easy());
@@ -116,38 +145,10 @@ SmtpClient::TicketPtr SmtpClient::request(SmtpRequest request) {
     if (request == SmtpRequest::Quit && !isConnected())
         return queue_.answer(number, {});
 
-    Kind kind = Kind::Login;
-    std::vector<RequestQueue::Stage> stages;
-    switch (request) {
-    case SmtpRequest::Open:
-        stages = {{number, {}}};
-        break;
-    case SmtpRequest::Connect:
-    case SmtpRequest::Helo:
-    case SmtpRequest::Ehlo:
-    case SmtpRequest::Auth:
-        stages = {{static_cast<int>(SmtpRequest::Connect), {}},
-                  {static_cast<int>(SmtpRequest::Ehlo),
-                   {"EHLO", "HELO"},
-                   static_cast<int>(SmtpRequest::Helo)},
-                  {static_cast<int>(SmtpRequest::Auth), {"AUTH"}}};
-        break;
-    case SmtpRequest::MailFrom:
-    case SmtpRequest::RcptTo:
-    case SmtpRequest::Data:
-        kind = Kind::Mail;
-        stages = {{static_cast<int>(SmtpRequest::MailFrom), {}},
-                  {static_cast<int>(SmtpRequest::RcptTo), {"RCPT"}},
-                  {static_cast<int>(SmtpRequest::Data), {"DATA"}}};
-        break;
-    case SmtpRequest::Quit:
-        kind = Kind::Quit;
-        stages = {{number, {}}};
-        break;
-    }
-    queue_.beginTransfer(std::move(stages));
+    Transfer transfer = transferFor(request);
+    queue_.beginTransfer(std::move(transfer.stages));
     auto ticket = queue_.claim(number);
-    if (const Outcome failed = start(kind, request); !failed.ok())
+    if (const Outcome failed = start(transfer.kind, request); !failed.ok())
         queue_.finishTransfer(failed);
     return ticket;
 }

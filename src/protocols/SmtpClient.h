@@ -105,6 +105,12 @@ private:
     void stopAll(const Outcome& why);
     bool waitFor(const TicketPtr& ticket);
     Outcome checkSettings(SmtpRequest request) const;
+    // The transfer that carries out `request`: its kind and the requests it answers.
+    struct Transfer {
+        Kind kind;
+        std::vector<RequestQueue::Stage> stages;
+    };
+    static Transfer transferFor(SmtpRequest request);
     Outcome start(Kind kind, SmtpRequest request);
     Outcome releaseMessage();
     void finished(Kind kind, CURLcode result);
