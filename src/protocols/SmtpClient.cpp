@@ -6,6 +6,8 @@
 #include <QHostInfo>
 #include <QUrl>
 
+#include <optional>
+
 namespace stowline::protocols {
 
 namespace {
