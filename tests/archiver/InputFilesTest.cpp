@@ -100,10 +100,8 @@ TEST_F(InputFiles, PipesDevicesFoldersAndOversizedListsAreRefusedAtOnce) {
     };
     for (std::size_t index = 0; index < cases.size(); ++index) {
         const Case& c = cases[index];
-        const std::string log = path("logs/" + std::to_string(index) + ".log");
-        fs::create_directories(path("logs"));
         std::vector<std::string> arguments = c.arguments;
-        arguments.insert(arguments.begin() + 1, "-ilog" + log);
+        const std::string log = withErrorLog(arguments, index);
         const Ended ended = run(arguments);
         ASSERT_TRUE(ended.inTime) << "case " << index << " did not end";
         EXPECT_EQ(ended.exitCode, 6) << "case " << index << ": " << read(path("err.txt"));

@@ -95,6 +95,14 @@ std::string ArchiverProcess::writeList(const std::string& relative,
     return write(relative, content);
 }
 
+std::string ArchiverProcess::withErrorLog(std::vector<std::string>& arguments,
+                                          std::size_t index) const {
+    fs::create_directories(path("logs"));
+    const std::string log = path("logs/" + std::to_string(index) + ".log");
+    arguments.insert(arguments.begin() + 1, "-ilog" + log);
+    return log;
+}
+
 ProcessResult ArchiverProcess::stowarc(const std::vector<std::string>& arguments,
                                        SpawnOptions options) const {
     std::vector<std::string> command{stowarcPath_};

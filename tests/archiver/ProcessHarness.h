@@ -45,6 +45,9 @@ protected:
     // A list file with CR LF line ends, as the program writes them.
     std::string writeList(const std::string& relative, const std::vector<std::string>& lines) const;
 
+    // Puts "-ilog<file>" behind the command word of `arguments` and returns the file:
+    // logs/<index>.log, one per case of a table.
+    std::string withErrorLog(std::vector<std::string>& arguments, std::size_t index) const;
     ProcessResult stowarc(const std::vector<std::string>& arguments,
                           SpawnOptions options = {}) const;
     ProcessResult tool(const std::vector<std::string>& command) const;

@@ -116,10 +116,8 @@ TEST_F(Safety, ErrorsGiveTheirExitCodeAndALogLine) {
     };
     for (std::size_t index = 0; index < cases.size(); ++index) {
         const Case& c = cases[index];
-        const std::string log = path("logs/" + std::to_string(index) + ".log");
-        fs::create_directories(path("logs"));
         std::vector<std::string> arguments = c.arguments;
-        arguments.insert(arguments.begin() + 1, "-ilog" + log);
+        const std::string log = withErrorLog(arguments, index);
         const ProcessResult result = stowarc(arguments, c.options);
         EXPECT_EQ(result.exitCode, c.exitCode) << "case " << index << ": " << result.err;
         const std::string text = read(log);
