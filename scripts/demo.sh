@@ -6,6 +6,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export STOWLINE_DRY_POWER=1
+# Nor may it reach the machine's system bus (logind, NetworkManager): tests that need
+# those services start their own mock on a private bus.
+export DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/stowline-no-system-bus
 bash scripts/setup.sh
 
 demo=$(mktemp -d "${TMPDIR:-/tmp}/stowline-demo.XXXXXX")

@@ -39,6 +39,7 @@ Application::~Application() {
 }
 
 void Application::connectParts() {
+    run_.setSleepInhibitor(&sleepInhibitor_);
     program_.log().setErrorReportSender(
         [this](const QString& line) { return reports_.SendErrorReport(line); });
     using backup::PresetList;

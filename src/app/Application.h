@@ -9,6 +9,7 @@
 #include "net/NetDeliveries.h"
 #include "net/ReportMailer.h"
 #include "platform/linux/LocalSocketNamedEvent.h"
+#include "platform/linux/LogindSleepInhibitor.h"
 #include "platform/linux/SystemdPowerActions.h"
 #include "protocols/CurlDriver.h"
 #include "scheduler/Schedule.h"
@@ -54,6 +55,7 @@ private:
     backup::UnavailableDeliveries unavailable_;
     net::NetDeliveries deliveries_;
     net::ReportMailer reports_;
+    platform::LogindSleepInhibitor sleepInhibitor_{QDBusConnection::systemBus()};
     backup::BackupRun run_;
     PresetListCatalog catalog_;
     scheduler::Schedule schedule_;

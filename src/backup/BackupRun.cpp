@@ -18,12 +18,14 @@
 #include "platform/PathText.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/Prompts.h"
+#include "platform/SleepInhibitor.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QLocale>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 
 #include <algorithm>
 
@@ -86,6 +88,11 @@ void BackupRun::RunPreset() {
         return;
     // From here on every way out of the run ends the operation.
     const core::OperationScope operation(services_.flags);
+    const bool sleepHeld = holdOffSleep();
+    const auto letSleep = qScopeGuard([&] {
+        if (sleepHeld)
+            sleepInhibitor_->release();
+    });
     if (!prepareTarget() || !archive())
         return;
     if (run_.preset.dra) {
@@ -95,6 +102,19 @@ void BackupRun::RunPreset() {
         return;
     }
     deliver();
+}
+
+bool BackupRun::holdOffSleep() {
+    if (!sleepInhibitor_)
+        return false;
+    if (sleepInhibitor_->inhibit(core::formatMessage(services_.messages.text(u"sleepheldoffwhy"),
+                                                     {run_.CurrentPresetName})))
+        return true;
+    if (!sleepFailureLogged_)
+        services_.log.WriteLog(core::formatMessage(services_.messages.text(u"sleepnotheldoff"),
+                                                   {sleepInhibitor_->errorString()}));
+    sleepFailureLogged_ = true;
+    return false;
 }
 
 bool BackupRun::loadPreset() {

@@ -11,6 +11,7 @@
 namespace stowline::platform {
 class ProcessLauncher;
 class Prompts;
+class SleepInhibitor;
 } // namespace stowline::platform
 
 namespace stowline::core {
@@ -74,6 +75,9 @@ public:
     void ReportLeftRunFolders();
 
     RunState& state() { return run_; }
+    // While a run is under way it keeps the machine from sleeping through `inhibitor`
+    // (none: the machine's power settings apply).
+    void setSleepInhibitor(platform::SleepInhibitor* inhibitor) { sleepInhibitor_ = inhibitor; }
 
 private:
     enum class ProgramResult { Done, Failed, Aborted };
@@ -92,6 +96,8 @@ private:
     void endAborted();
     void reportArchives();
     void operationTimedOut();
+    // True when sleep is now held off; the first failure is logged once.
+    bool holdOffSleep();
     QString drawRunFolderName() const;
     static bool isRunFolderName(const QString& name);
     RunFolderRecord runFolderRecord() const;
@@ -100,6 +106,8 @@ private:
     RunState run_;
     QString parameters_; // the archiver's parameter string of this run
     QTimer Optimer;
+    platform::SleepInhibitor* sleepInhibitor_ = nullptr;
+    bool sleepFailureLogged_ = false;
 };
 
 } // namespace stowline::backup

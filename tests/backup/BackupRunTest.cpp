@@ -1,6 +1,7 @@
 #include "RunFixture.h"
 
 #include "QtPrinters.h"
+#include "platform/fakes/RecordingSleepInhibitor.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -69,6 +70,33 @@ INSTANTIATE_TEST_SUITE_P(
         ExitCodeCase{"cancelled_by_user", 255, false,
                      QStringList{"Docs: WinRAR - Canceled by the user. [!]"} + kDelivered, true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(BackupRun, SleepIsHeldOffWhileARunIsUnderWayAndAMissingLogindIsSaidOnce) {
+    RunFixture f;
+    f.addPreset(QStringLiteral("Docs"));
+    f.savePreset();
+    f.useFakeArchiver(0, 1);
+    platform::RecordingSleepInhibitor sleep;
+    f.run.setSleepInhibitor(&sleep);
+    bool heldWhileArchiving = false;
+    QTimer::singleShot(300, [&] { heldWhileArchiving = sleep.held; });
+
+    f.run.RunPreset();
+    EXPECT_TRUE(heldWhileArchiving);
+    EXPECT_FALSE(sleep.held);
+    EXPECT_EQ(sleep.releases, 1);
+    EXPECT_EQ(sleep.reasons, QStringList{"Backup Docs running"});
+
+    // Without logind the runs go on; the log says so once, not once per run.
+    sleep.available = false;
+    f.useFakeArchiver(0);
+    f.run.RunPreset();
+    f.run.RunPreset();
+    const QStringList messages = f.logMessages();
+    EXPECT_EQ(messages.filter(QStringLiteral("cannot be kept awake")).size(), 1);
+    EXPECT_EQ(messages.count(QStringLiteral("Docs: Done.")), 3)
+        << messages.join('\n').toStdString();
+}
 
 TEST(BackupRun, AbortWhileArchivingEndsTheArchiverAndLeavesNoRunFolder) {
     RunFixture f;
