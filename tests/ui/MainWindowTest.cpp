@@ -13,13 +13,14 @@
 #include "platform/fakes/RecordingStartupRegistration.h"
 #include "scheduler/PresetCatalog.h"
 #include "scheduler/Schedule.h"
-#include "ui/mainwindow/PresetIconModel.h"
+#include "ui/mainwindow/PresetViewModel.h"
 #include "ui/tray/RecordingTrayIcon.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QHeaderView>
 #include <QImage>
 #include <QListView>
@@ -394,6 +395,20 @@ TEST_F(MainWindowTest, FirstShowReportsReadinessAndALogClickShowsTheDetails) {
                   QStringLiteral("Docs: lost  [!]\r\n\r\nThe event occurred today (on Tuesday).")});
 }
 
+TEST_F(MainWindowTest, TheLanguageFileNamesWindowItemsAndColumnHeadings) {
+    QFile language(paths.program + QStringLiteral("/Deutsch.lng"));
+    ASSERT_TRUE(language.open(QIODevice::WriteOnly));
+    language.write("[FORMS]\r\nForm1=Sicherungen\r\nForm1ListColumn2=Naechster Lauf\r\n"
+                   "Form1Run1=Starten\r\nForm1PopupMenu1=unused\r\n");
+    language.close();
+    program.options().lng = QStringLiteral("Deutsch.lng");
+    EXPECT_EQ(window().windowTitle(), QStringLiteral("Sicherungen"));
+    EXPECT_EQ(action("Run1")->text(), QStringLiteral("Starten"));
+    QAbstractItemModel* model = presetView()->model();
+    EXPECT_EQ(model->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Preset"));
+    EXPECT_EQ(model->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Naechster Lauf"));
+}
+
 TEST_F(MainWindowTest, AbortButtonAndRunProgressReachTheProgramAndTheTray) {
     window().findChild<QPushButton*>(QStringLiteral("Button1"))->click();
     EXPECT_TRUE(program.flags().AbortRequested);
@@ -403,7 +418,7 @@ TEST_F(MainWindowTest, AbortButtonAndRunProgressReachTheProgramAndTheTray) {
     EXPECT_EQ(tray.toolTip, QStringLiteral("Stowline"));
 }
 
-TEST(PresetIconModel, ListsPicturesWithTheirLowerLeftColourTransparent) {
+TEST(PresetViewModel, ListsPicturesWithTheirLowerLeftColourTransparent) {
     QTemporaryDir folder;
     QImage image(8, 8, QImage::Format_RGB32);
     image.fill(Qt::blue);
@@ -413,7 +428,7 @@ TEST(PresetIconModel, ListsPicturesWithTheirLowerLeftColourTransparent) {
     ASSERT_TRUE(image.save(picture));
 
     backup::PresetListModel source;
-    PresetIconModel icons;
+    PresetViewModel icons;
     QAbstractItemModelTester tester(&icons,
                                     QAbstractItemModelTester::FailureReportingMode::Warning);
     icons.setSourceModel(&source);

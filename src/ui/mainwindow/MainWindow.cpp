@@ -11,7 +11,7 @@
 #include "ui/FormCaptions.h"
 #include "ui/mainwindow/LogLineDelegate.h"
 #include "ui/mainwindow/MainWindowRules.h"
-#include "ui/mainwindow/PresetIconModel.h"
+#include "ui/mainwindow/PresetViewModel.h"
 #include "ui/tray/ProgramIcon.h"
 #include "ui/tray/TrayIcon.h"
 
@@ -77,9 +77,9 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::setUpViews() {
     backup::PresetListModel& model = s_.presets.model();
-    presetIcons_ = new PresetIconModel(this);
-    presetIcons_->setSourceModel(&model);
-    ui_->list->setModel(presetIcons_);
+    presetView_ = new PresetViewModel(this);
+    presetView_->setSourceModel(&model);
+    ui_->list->setModel(presetView_);
     ui_->list->setSelectionMode(QAbstractItemView::SingleSelection);
     ui_->list->setSelectionBehavior(QAbstractItemView::SelectRows);
     ui_->list->installEventFilter(this);
@@ -289,7 +289,7 @@ void MainWindow::mirrorModelSelection() {
     if (row < 0) {
         selection->clear();
     } else {
-        const QModelIndex index = presetIcons_->index(row, 0);
+        const QModelIndex index = presetView_->index(row, 0);
         selection->setCurrentIndex(index,
                                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         ui_->list->scrollTo(index);

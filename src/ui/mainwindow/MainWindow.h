@@ -35,7 +35,7 @@ class MainWindow;
 namespace stowline::ui {
 
 class LogLineDelegate;
-class PresetIconModel;
+class PresetViewModel;
 class TrayIcon;
 
 struct MainWindowServices {
@@ -139,7 +139,7 @@ private:
 
     MainWindowServices s_;
     std::unique_ptr<Ui::MainWindow> ui_;
-    PresetIconModel* presetIcons_;
+    PresetViewModel* presetView_;
     LogLineDelegate* logDelegate_;
     QMenu* trayMenu_;
     QMenu* presetMenu_;
