@@ -25,6 +25,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QScreen>
+#include <QTimer>
 #include <QWindowStateChangeEvent>
 
 #include <array>
@@ -510,8 +511,13 @@ void MainWindow::showTrayBalloon() {
 
 void MainWindow::showAtStart() {
     refreshTrayIcon();
-    if (!keepHiddenAtStart_)
+    if (!keepHiddenAtStart_) {
         showMainWindow();
+        return;
+    }
+    // A program started hidden may stay so for weeks: its log is shortened and its
+    // readiness reported now all the same, as without a display.
+    QTimer::singleShot(0, &s_.program, &core::Program::mainWindowActivated);
 }
 
 void MainWindow::showMainWindow() {

@@ -61,6 +61,8 @@ public:
     Q_DISABLE_COPY_MOVE(MainWindow)
 
     // Adds the tray icon and shows the window, unless it was hidden meanwhile (/hide).
+    // The first show reports the program ready (Program::mainWindowActivated); a window
+    // kept hidden reports it at once.
     void showAtStart();
     // Shows the window, also when the program was started hidden; no password asked.
     void showMainWindow();
