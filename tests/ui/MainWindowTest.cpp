@@ -325,10 +325,25 @@ TEST_F(MainWindowTest, ClosingIsRefusedDuringARunAndHidesWithHideInsteadOfClose)
 
     program.options().hic = false;
     window().showMainWindow();
+    window().setGeometry(40, 50, 700, 460);
     window().close();
     EXPECT_EQ(exitAnswer.asked, 1);
     EXPECT_TRUE(finished);
     EXPECT_FALSE(tray.shown);
+    const core::topt& options = program.options();
+    EXPECT_EQ(QRect(options.px1, options.py1, options.px2, options.py2), QRect(40, 50, 700, 460));
+}
+
+TEST_F(MainWindowTest, StartsWhereItWasLeftOrAtTheDefaultPlace) {
+    core::topt& options = program.options();
+    options.px1 = 5000;
+    options.py1 = 60;
+    options.px2 = 500;
+    options.py2 = 300;
+    EXPECT_EQ(window().geometry(), QRect(30, 30, 640, 480));
+    window_.reset();
+    options.px1 = 20;
+    EXPECT_EQ(window().geometry(), QRect(20, 60, 500, 300));
 }
 
 TEST_F(MainWindowTest, MinimizingHidesToTheTrayUnlessStandardMinimizeIsOn) {

@@ -555,6 +555,11 @@ void MainWindow::setSettingsOpen(bool open) {
         action->setEnabled(!open);
 }
 
+void MainWindow::setErrorLineColours(const QColor& background, const QColor& text) {
+    logDelegate_->setErrorColours(background, text);
+    ui_->loglist->viewport()->update();
+}
+
 void MainWindow::setExportFileChooser(std::function<QString()> chooser) {
     exportFileChooser_ = std::move(chooser);
 }
@@ -577,9 +582,8 @@ void MainWindow::applyPlacement() {
     QList<QRect> screens;
     for (const QScreen* screen : QGuiApplication::screens())
         screens << screen->availableGeometry();
-    const QRect frame = startupPlacement(s_.program.options(), screens);
-    move(frame.topLeft());
-    resize(frame.size());
+    // The stored frame is the window's normal geometry, as storePlacement writes it.
+    setGeometry(startupPlacement(s_.program.options(), screens));
 }
 
 void MainWindow::storePlacement() {

@@ -78,7 +78,9 @@ public:
     void setSettingsOpen(bool open);
     // Layout, fonts, toolbar and colouring from the options (start-up, settings' OK).
     void applyOptions();
-    // Where `save-file` dialogs for the log export come from; tests replace it.
+    // The skin's colours of error lines in the event log (drawn while skins are on).
+    void setErrorLineColours(const QColor& background, const QColor& text);
+    // Where the file name for the log export comes from; tests replace it.
     void setExportFileChooser(std::function<QString()> chooser);
 
 protected:
