@@ -424,6 +424,46 @@ TEST_F(MainWindowTest, TheLanguageFileNamesWindowItemsAndColumnHeadings) {
     EXPECT_EQ(model->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Naechster Lauf"));
 }
 
+TEST_F(MainWindowTest, LogCommandsExportAndOpenTheArchiversLog) {
+    const QString exported = root.filePath(QStringLiteral("exported.txt"));
+    window().setExportFileChooser([&] { return exported; });
+    action("ToolButton12")->trigger();
+    EXPECT_EQ(core::readTextLines(exported), program.log().model().lines());
+    // A folder that cannot be made fails the export visibly.
+    core::writeTextLinesAtomically(root.filePath(QStringLiteral("blocker")), {});
+    window().setExportFileChooser([&] { return root.filePath(QStringLiteral("blocker/log.txt")); });
+    action("Exportlogtoatextfile1")->trigger();
+    EXPECT_EQ(prompts.errors.size(), 1);
+
+    const QString archiverLog = program.folders().inData(QStringLiteral("winrar.log"));
+    action("ViewWinRARlog1")->trigger();
+    EXPECT_EQ(prompts.messages,
+              QStringList{QStringLiteral("\nFile \"winrar.log\" doesn't exist, possibly no WinRAR "
+                                         "errors have occurred yet.")});
+    core::writeTextLinesAtomically(archiverLog, {QStringLiteral("error")});
+    action("ToolButton18")->trigger();
+    EXPECT_EQ(launcher.started, QStringList{archiverLog + QStringLiteral("| (detached)")});
+    launcher.unstartable << archiverLog;
+    action("ToolButton18")->trigger();
+    EXPECT_EQ(prompts.errors.last(), QStringLiteral("\nCannot execute command."));
+}
+
+TEST_F(MainWindowTest, BinWindowsOpenOnlyWhenTheirVerbIsEnabled) {
+    window();
+    core::topt& options = program.options();
+    options.obk = false;
+    options.obr = true;
+    action("Keeper1")->trigger();
+    action("Recycle1")->trigger();
+    EXPECT_EQ(prompts.messages,
+              QStringList{QStringLiteral("\nSWL-Keeper is disabled. Please enable it in the "
+                                         "settings window first.")});
+    EXPECT_EQ(openers.opened, QStringList{QStringLiteral("bin:2")});
+    EXPECT_EQ(options.obt, 2);
+    action("Off1")->trigger();
+    EXPECT_EQ(options.obt, 0);
+}
+
 TEST_F(MainWindowTest, AbortButtonAndRunProgressReachTheProgramAndTheTray) {
     window().findChild<QPushButton*>(QStringLiteral("Button1"))->click();
     EXPECT_TRUE(program.flags().AbortRequested);
