@@ -484,8 +484,7 @@ TEST(PresetViewModel, ListsPicturesWithTheirLowerLeftColourTransparent) {
 
     backup::PresetListModel source;
     PresetViewModel icons;
-    QAbstractItemModelTester tester(&icons,
-                                    QAbstractItemModelTester::FailureReportingMode::Warning);
+    QAbstractItemModelTester tester(&icons, QAbstractItemModelTester::FailureReportingMode::Fatal);
     icons.setSourceModel(&source);
     source.replaceEntries({{QStringLiteral("Docs"), {}, {}, picture},
                            {QStringLiteral("Mail"), {}, {}, folder.filePath("missing.bmp")}});

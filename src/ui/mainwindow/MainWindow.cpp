@@ -567,11 +567,15 @@ void MainWindow::setExportFileChooser(std::function<QString()> chooser) {
 void MainWindow::applyOptions() {
     const core::topt& options = s_.program.options();
     ui_->ToolBar1->setVisible(!options.dit);
-    if (options.lfs > 0) {
-        QFont font = ui_->loglist->font();
-        font.setPointSize(options.lfs);
-        ui_->loglist->setFont(font);
-    }
+    const auto setFontSize = [](QWidget* view, int size) {
+        if (size <= 0)
+            return;
+        QFont font = view->font();
+        font.setPointSize(size);
+        view->setFont(font);
+    };
+    setFontSize(ui_->list, options.pfs);
+    setFontSize(ui_->loglist, options.lfs);
     logDelegate_->setColouring(options.ske);
     ui_->loglist->reset();
     s_.presets.model().applySortOptions(options);
