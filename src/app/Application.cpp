@@ -66,7 +66,7 @@ void Application::recordLastRun(const QString& presetName, const QDateTime& star
     schedule_.SaveLastRuns();
 }
 
-bool Application::start() {
+bool Application::start(const std::function<void()>& openWindows) {
     if (!program_.start())
         return false;
     if (!program_.flags().SecondInstance && !scheduleUpdates_.listen())
@@ -76,6 +76,8 @@ bool Application::start() {
         run_.ReportLeftRunFolders();
     schedule_.LoadSchedule();
     presets_.ScanPresets();
+    if (openWindows && !program_.flags().SecondInstance)
+        openWindows();
     const scheduler::CommandLineOutcome outcome = scheduler::CarryOutCommandLine(
         program_.arguments(), {schedule_, program_.flags(), program_.options(), program_.log(),
                                program_.messages(), services_.clock, host_, scheduleAnnouncer_});

@@ -15,6 +15,7 @@
 #include "scheduler/Schedule.h"
 #include "scheduler/SchedulerEngine.h"
 
+#include <functional>
 #include <memory>
 
 namespace stowline::platform {
@@ -34,12 +35,19 @@ public:
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
 
-    // Runs the start-up sequence; false when the process must end (exitCode()).
-    bool start();
+    // Runs the start-up sequence; false when the process must end (exitCode()). The
+    // first instance calls `openWindows` once the presets are listed and before the
+    // command line is carried out, so that switches such as /hide find the main window.
+    bool start(const std::function<void()>& openWindows = {});
     int exitCode() const { return program_.exitCode(); }
     core::Program& program() { return program_; }
     // Error reports and log e-mails ("/SENDLOG").
     net::ReportMailer& reports() { return reports_; }
+    backup::PresetList& presets() { return presets_; }
+    backup::BackupRun& run() { return run_; }
+    const scheduler::Schedule& schedule() const { return schedule_; }
+    // The main window the scheduler's show, hide and tray commands act on.
+    void setMainWindow(ui::MainWindow* window) { host_.setMainWindow(window); }
 
 private:
     void connectParts();

@@ -1,14 +1,25 @@
 #pragma once
 
 #include "backup/BackupRun.h"
+#include "ui/tray/TrayIcon.h"
 
 namespace stowline::app {
 
-// Without a tray icon there is no running picture to show.
-class NoTrayRunIndicator final : public backup::RunIndicator {
+// The tray icon's running picture; without a tray icon there is nothing to show.
+class TrayRunIndicator final : public backup::RunIndicator {
 public:
-    void showRunning() override {}
-    void showIdle() override {}
+    explicit TrayRunIndicator(ui::TrayIcon* tray) : tray_(tray) {}
+    void showRunning() override {
+        if (tray_)
+            tray_->setRunning(true);
+    }
+    void showIdle() override {
+        if (tray_)
+            tray_->setRunning(false);
+    }
+
+private:
+    ui::TrayIcon* tray_;
 };
 
 } // namespace stowline::app

@@ -6,6 +6,7 @@
 #include "core/OptionsFile.h"
 #include "core/Program.h"
 #include "net/ReportMailer.h"
+#include "ui/mainwindow/MainWindow.h"
 
 namespace stowline::app {
 
@@ -35,6 +36,21 @@ void ProgramSchedulerHost::RunPreset() {
 
 bool ProgramSchedulerHost::SendLogByEmail(int hours) {
     return reports_.SendLogByEmail(hours);
+}
+
+void ProgramSchedulerHost::showMainWindow() {
+    if (window_)
+        window_->showMainWindow();
+}
+
+void ProgramSchedulerHost::hideMainWindow() {
+    if (window_)
+        window_->hideMainWindow();
+}
+
+void ProgramSchedulerHost::refreshTrayIcon() {
+    if (window_)
+        window_->refreshTrayIcon();
 }
 
 void ProgramSchedulerHost::closeProgram() {

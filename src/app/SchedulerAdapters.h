@@ -16,6 +16,10 @@ namespace stowline::net {
 class ReportMailer;
 }
 
+namespace stowline::ui {
+class MainWindow;
+}
+
 namespace stowline::app {
 
 // The preset list model as the schedule sees it.
@@ -31,8 +35,8 @@ private:
     backup::PresetListModel& model_;
 };
 
-// What the scheduler asks of the program. This build has no main window or tray icon
-// yet, so their commands have nothing to act on.
+// What the scheduler asks of the program. Without a display there is no main window or
+// tray icon, and their commands have nothing to act on.
 class ProgramSchedulerHost final : public scheduler::SchedulerHost {
 public:
     ProgramSchedulerHost(core::Program& program, backup::PresetListModel& presets,
@@ -42,17 +46,20 @@ public:
     bool selectPreset(const QString& name) override;
     void RunPreset() override;
     bool SendLogByEmail(int hours) override;
-    void showMainWindow() override {}
-    void hideMainWindow() override {}
-    void refreshTrayIcon() override {}
+    void showMainWindow() override;
+    void hideMainWindow() override;
+    void refreshTrayIcon() override;
     void closeProgram() override;
     void chooseLanguage(const QString& name) override;
+
+    void setMainWindow(ui::MainWindow* window) { window_ = window; }
 
 private:
     core::Program& program_;
     backup::PresetListModel& presets_;
     backup::BackupRun& run_;
     net::ReportMailer& reports_;
+    ui::MainWindow* window_ = nullptr;
 };
 
 } // namespace stowline::app

@@ -14,6 +14,8 @@
 #include "ui/DataFolderDialog.h"
 #include "ui/ExitConfirmationBox.h"
 #include "ui/WidgetPrompts.h"
+#include "ui/mainwindow/MainWindow.h"
+#include "ui/tray/SystemTrayIcon.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -65,7 +67,8 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationDisplayName(QStringLiteral("SWL for WinRAR"));
     QApplication::setQuitOnLastWindowClosed(false);
 
-    Interaction interaction(runsWithoutDisplay());
+    const bool headless = runsWithoutDisplay();
+    Interaction interaction(headless);
     platform::FileInstanceLock instanceLock(QStringLiteral("SWL_SECOND_INSTANCE"));
     platform::LinuxSystemPaths paths;
     platform::ProcessSoundPlayer sound;
@@ -80,19 +83,39 @@ int main(int argc, char* argv[]) {
     arguments.removeFirst();
     const QScreen* screen = QGuiApplication::primaryScreen();
     platform::QProcessLauncher launcher;
-    app::NoTrayRunIndicator runIndicator;
+    // With a display the program has a tray icon and a main window; without one it runs
+    // the same way with neither.
+    std::unique_ptr<ui::SystemTrayIcon> tray;
+    if (!headless)
+        tray = std::make_unique<ui::SystemTrayIcon>();
+    app::TrayRunIndicator runIndicator(tray.get());
     app::Application stowline({instanceLock, paths, *interaction.prompts, sound, clock,
                                *interaction.dataFolderChooser, *interaction.exitConfirmation,
                                startupRegistration},
                               launcher, runIndicator, arguments, screen ? screen->size() : QSize());
-    if (!stowline.start())
-        return stowline.exitCode();
     core::Program& program = stowline.program();
+    std::unique_ptr<ui::MissingWindowOpeners> windowOpeners;
+    std::unique_ptr<ui::MainWindow> mainWindow;
+    const auto openWindows = [&] {
+        if (!tray)
+            return;
+        windowOpeners =
+            std::make_unique<ui::MissingWindowOpeners>(program.messages(), *interaction.prompts);
+        mainWindow = std::make_unique<ui::MainWindow>(ui::MainWindowServices{
+            program, stowline.presets(), stowline.schedule(), clock, *interaction.prompts, launcher,
+            *windowOpeners, *tray, [&stowline] { stowline.run().RunPreset(); }});
+        stowline.setMainWindow(mainWindow.get());
+    };
+    if (!stowline.start(openWindows))
+        return stowline.exitCode();
 
     QObject::connect(&sessionNotifier, &platform::SessionNotifier::sessionEnding, &program,
                      &core::Program::sessionEnding);
     QObject::connect(&program, &core::Program::finished, &application, &QApplication::exit);
-    if (!program.flags().SecondInstance)
+    // The window reports its first activation itself when it is shown.
+    if (mainWindow)
+        mainWindow->showAtStart();
+    else if (!program.flags().SecondInstance)
         QTimer::singleShot(0, &program, &core::Program::mainWindowActivated);
     return application.exec();
 }

@@ -1,0 +1,225 @@
+#include "ProgramRun.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace stowline::e2e;
+
+namespace {
+
+const QString kPython = QStringLiteral("/usr/bin/python3");
+
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 15000) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        if (condition())
+            return true;
+        QThread::msleep(100);
+    }
+    return condition();
+}
+
+QString output(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    process.waitForFinished(10000);
+    return QString::fromLocal8Bit(process.readAllStandardOutput());
+}
+
+// The first line a helper prints on its standard output (a display number, a bus address).
+QString firstLine(QProcess& process) {
+    QByteArray printed;
+    waitUntil([&] {
+        process.waitForReadyRead(100);
+        printed += process.readAllStandardOutput();
+        return printed.contains('\n');
+    });
+    return QString::fromLocal8Bit(printed.left(printed.indexOf('\n'))).trimmed();
+}
+
+void stop(QProcess& process) {
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(3000)) {
+        process.kill();
+        process.waitForFinished();
+    }
+}
+
+// A desktop of our own: an X server without a screen (Xvfb) and a private session bus on
+// which, on request, python3-dbusmock plays the StatusNotifierWatcher that tray icons
+// register with. Everything started here ends with the object.
+class Desktop {
+public:
+    static bool available() {
+        return !QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty() &&
+               !QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty() &&
+               !QStandardPaths::findExecutable(QStringLiteral("xwininfo")).isEmpty() &&
+               QProcess::execute(kPython,
+                                 {QStringLiteral("-c"), QStringLiteral("import dbusmock")}) == 0;
+    }
+
+    explicit Desktop(const QString& folder) : watcherLog_(folder + QStringLiteral("/watcher.log")) {
+        xserver_.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                                                QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                                                QStringLiteral("-screen"), QStringLiteral("0"),
+                                                QStringLiteral("1024x768x24")});
+        display_ = QLatin1Char(':') + firstLine(xserver_);
+        bus_.start(QStringLiteral("dbus-daemon"),
+                   {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                    QStringLiteral("--print-address=1")});
+        busAddress_ = firstLine(bus_);
+    }
+    ~Desktop() {
+        stop(watcher_);
+        stop(bus_);
+        stop(xserver_);
+    }
+    Desktop(const Desktop&) = delete;
+    Desktop& operator=(const Desktop&) = delete;
+
+    bool started() const { return display_.size() > 1 && !busAddress_.isEmpty(); }
+
+    bool startTrayWatcher() {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress_);
+        watcher_.setProcessEnvironment(environment);
+        watcher_.start(kPython,
+                       {QStringLiteral("-m"), QStringLiteral("dbusmock"),
+                        QStringLiteral("--template"),
+                        QStringLiteral(STOWLINE_E2E_DIR "/desktop/status_notifier_watcher.py"),
+                        QStringLiteral("-l"), watcherLog_});
+        return waitUntil([&] {
+            return output(QStringLiteral("dbus-send"),
+                          {QStringLiteral("--bus=") + busAddress_, QStringLiteral("--print-reply"),
+                           QStringLiteral("--dest=org.freedesktop.DBus"),
+                           QStringLiteral("/org/freedesktop/DBus"),
+                           QStringLiteral("org.freedesktop.DBus.NameHasOwner"),
+                           QStringLiteral("string:org.kde.StatusNotifierWatcher")})
+                .contains(QStringLiteral("boolean true"));
+        });
+    }
+
+    // The program in `sandbox`, on this desktop.
+    void startProgram(const ProgramSandbox& sandbox, QProcess& process,
+                      const QStringList& arguments = {}) const {
+        QProcessEnvironment environment = sandbox.environment();
+        environment.insert(QStringLiteral("DISPLAY"), display_);
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress_);
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(STOWLINE_BINARY), arguments);
+        process.waitForStarted();
+    }
+
+    // Whether a window whose title holds `title` is mapped on the screen.
+    bool showsWindow(const QString& title) const {
+        static const QRegularExpression windowLine(
+            QStringLiteral(R"(^\s*(0x[0-9a-f]+) "([^"]*)\")"));
+        const QStringList tree =
+            output(QStringLiteral("xwininfo"), {QStringLiteral("-display"), display_,
+                                                QStringLiteral("-root"), QStringLiteral("-tree")})
+                .split(QLatin1Char('\n'));
+        for (const QString& line : tree) {
+            const QRegularExpressionMatch match = windowLine.match(line);
+            if (match.hasMatch() && match.captured(2).contains(title) &&
+                output(QStringLiteral("xwininfo"), {QStringLiteral("-display"), display_,
+                                                    QStringLiteral("-id"), match.captured(1)})
+                    .contains(QStringLiteral("IsViewable")))
+                return true;
+        }
+        return false;
+    }
+
+    bool trayItemRegistered() const {
+        QFile log(watcherLog_);
+        return log.open(QIODevice::ReadOnly) &&
+               log.readAll().contains("RegisterStatusNotifierItem");
+    }
+
+private:
+    QString watcherLog_;
+    QProcess xserver_;
+    QProcess bus_;
+    QProcess watcher_;
+    QString display_;
+    QString busAddress_;
+};
+
+class DesktopTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!Desktop::available())
+            GTEST_SKIP() << "Xvfb, dbus-daemon, xwininfo or python3-dbusmock is not installed";
+        QDir().mkpath(sandbox.dataFolder());
+        desktop.emplace(sandbox.path(QStringLiteral("tmp")));
+        ASSERT_TRUE(desktop->started());
+    }
+    void TearDown() override {
+        if (program.state() != QProcess::NotRunning) {
+            program.kill();
+            program.waitForFinished();
+        }
+    }
+
+    // Ends the program the way a second instance does, with "/EXIT".
+    void exitProgram() {
+        QProcess second;
+        ASSERT_TRUE(sandbox.runToEnd(second, {QStringLiteral("/EXIT")}));
+        ASSERT_TRUE(program.waitForFinished(15000));
+        EXPECT_EQ(program.exitCode(), 0);
+        EXPECT_TRUE(sandbox.logMessages().contains(QStringLiteral("SWL halts.")));
+    }
+
+    ProgramSandbox sandbox;
+    std::optional<Desktop> desktop;
+    QProcess program;
+};
+
+TEST_F(DesktopTest, TheWindowShowsAndTheTrayIconRegisters) {
+    ASSERT_TRUE(desktop->startTrayWatcher());
+    desktop->startProgram(sandbox, program);
+    ASSERT_TRUE(sandbox.waitForLogLine(QStringLiteral("SWL is ready now.")))
+        << program.readAllStandardError().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return desktop->showsWindow(QStringLiteral("Stowline")); }));
+    EXPECT_TRUE(waitUntil([&] { return desktop->trayItemRegistered(); }));
+    exitProgram();
+    EXPECT_FALSE(program.readAllStandardError().contains("no notification area"));
+}
+
+TEST_F(DesktopTest, StartedHiddenTheWindowWaitsForShow) {
+    ASSERT_TRUE(desktop->startTrayWatcher());
+    desktop->startProgram(sandbox, program, {QStringLiteral("/hide")});
+    EXPECT_TRUE(waitUntil([&] { return desktop->trayItemRegistered(); }));
+    // Hidden for good, perhaps: the program reports itself ready all the same.
+    EXPECT_TRUE(sandbox.waitForLogLine(QStringLiteral("SWL is ready now.")));
+    EXPECT_FALSE(desktop->showsWindow(QStringLiteral("Stowline")));
+
+    QProcess second;
+    ASSERT_TRUE(sandbox.runToEnd(second, {QStringLiteral("/SHOW")}));
+    EXPECT_TRUE(waitUntil([&] { return desktop->showsWindow(QStringLiteral("Stowline")); }));
+    exitProgram();
+    EXPECT_EQ(sandbox.logMessages().count(QStringLiteral("SWL is ready now.")), 1);
+}
+
+TEST_F(DesktopTest, WithoutANotificationAreaTheProgramSaysSoOnceAndGoesOn) {
+    desktop->startProgram(sandbox, program);
+    ASSERT_TRUE(sandbox.waitForLogLine(QStringLiteral("SWL is ready now.")));
+    EXPECT_TRUE(waitUntil([&] { return desktop->showsWindow(QStringLiteral("Stowline")); }));
+    QProcess second;
+    ASSERT_TRUE(sandbox.runToEnd(second, {QStringLiteral("/SHOWICON")}));
+    exitProgram();
+    EXPECT_EQ(program.readAllStandardError().count("no notification area"), 1);
+}
+
+} // namespace
