@@ -68,6 +68,16 @@ TEST_F(HelpTopicsTest, SaysWhyAPageCannotBeShown) {
     }
 }
 
+TEST_F(HelpTopicsTest, TheProjectPageOpensLikeATopic) {
+    EXPECT_FALSE(help.showProjectPage());
+    EXPECT_EQ(prompts.errors.size(), 1);
+    QFile page(dir.filePath(QString::fromLatin1(kProjectPageAddress)));
+    ASSERT_TRUE(page.open(QIODevice::WriteOnly));
+    page.close();
+    EXPECT_TRUE(help.showProjectPage());
+    EXPECT_EQ(viewer.opened, QList<QUrl>{QUrl::fromLocalFile(page.fileName())});
+}
+
 // Every topic the windows open has its page in the manual beside the built program.
 TEST(HelpTopicsManual, HasAPageForEveryTopic) {
     const QDir manual(QStringLiteral(STOWLINE_BUILT_PROGRAM_DIR "/manual"));

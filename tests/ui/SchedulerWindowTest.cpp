@@ -270,7 +270,7 @@ TEST_F(SchedulerWindowTest, TheIndicatorSwitchesTheScheduler) {
     // Its panel switches it too.
     QTest::mouseClick(child<QWidget>("schedulerPanel"), Qt::LeftButton, {}, QPoint(2, 2));
     EXPECT_TRUE(state.options.son);
-    EXPECT_EQ(indicator->isChecked(), true);
+    EXPECT_TRUE(indicator->isChecked());
     EXPECT_EQ(logMessages().last(), QStringLiteral("SCHEDULER - turned ON."));
 }
 
