@@ -220,21 +220,21 @@ bool Schedule::isPresetName(const QString& presname) const {
     });
 }
 
-void Schedule::AddScheduleEntry(tschopt entry) {
+bool Schedule::AddScheduleEntry(tschopt entry) {
     // A line break would split the entry's line in swl.sch and forge lines in the log.
     if (core::holdsControlCharacter(entry.presname)) {
         log_.WriteError(messages_.text(u"schedulerword") +
                         core::formatMessage(messages_.text(u"nameholdscontrolchar"),
                                             {core::withVisibleControlCharacters(entry.presname)}));
-        return;
+        return false;
     }
     if (entry.presname.startsWith(QLatin1Char('/'))) {
         if (!isScheduledCommand(entry.presname))
-            return;
+            return false;
     } else if (!isPresetName(entry.presname)) {
         log_.WriteError(messages_.text(u"schedulernosuchpreset") + entry.presname +
                         QLatin1Char('.'));
-        return;
+        return false;
     }
     entry.dow = normalizedDayMask(entry.dow);
     const tschdata stored = FormatScheduleEntry(entry);
@@ -244,6 +244,16 @@ void Schedule::AddScheduleEntry(tschopt entry) {
                   stored.date);
     if (additionObserver_)
         additionObserver_(stored);
+    return true;
+}
+
+int Schedule::addRefreshObserver(std::function<void()> observer) {
+    refreshObservers_.append({nextObserverKey_, std::move(observer)});
+    return nextObserverKey_++;
+}
+
+void Schedule::removeRefreshObserver(int key) {
+    refreshObservers_.removeIf([key](const auto& observer) { return observer.first == key; });
 }
 
 void Schedule::RefreshSchedule() {
@@ -258,6 +268,10 @@ void Schedule::RefreshSchedule() {
         presets_.setNextRunText(row, earliest.value(names.at(row)));
     nextDue_ = entries_.isEmpty() ? QDateTime() : entryAt(0).date;
     SaveSchedule();
+    // A copy: an observer may add or remove observers.
+    const auto observers = refreshObservers_;
+    for (const auto& observer : observers)
+        observer.second();
 }
 
 void Schedule::SaveSchedule() {

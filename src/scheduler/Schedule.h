@@ -9,6 +9,7 @@
 #include <functional>
 #include <initializer_list>
 #include <optional>
+#include <utility>
 
 namespace stowline::core {
 class EventLog;
@@ -56,13 +57,17 @@ public:
     QDateTime NextDue() const { return nextDue_; }
 
     // Checks a preset name or command, inserts the entry, refreshes and logs the
-    // addition; a rejected entry leaves only its error line.
-    void AddScheduleEntry(tschopt entry);
+    // addition; a rejected entry leaves only its error line. True when it was added.
+    bool AddScheduleEntry(tschopt entry);
     // Called with each entry that AddScheduleEntry added, after the refresh; the tick
     // uses it to learn when an entry became known.
     void setAdditionObserver(std::function<void(const tschdata&)> observer) {
         additionObserver_ = std::move(observer);
     }
+    // Called at the end of every RefreshSchedule, that is after every change of the
+    // entries held; views of the schedule follow it. Returns the key that removes it.
+    int addRefreshObserver(std::function<void()> observer);
+    void removeRefreshObserver(int key);
     // Inserts after every entry of the same date text, without checks, refresh or log.
     // The date must be valid.
     void insert(const tschopt& entry);
@@ -108,6 +113,8 @@ private:
     QList<tschdata> synced_;
     QDateTime nextDue_;
     std::function<void(const tschdata&)> additionObserver_;
+    QList<std::pair<int, std::function<void()>>> refreshObservers_;
+    int nextObserverKey_ = 0;
 };
 
 } // namespace stowline::scheduler
