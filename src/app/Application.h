@@ -45,7 +45,8 @@ public:
     net::ReportMailer& reports() { return reports_; }
     backup::PresetList& presets() { return presets_; }
     backup::BackupRun& run() { return run_; }
-    const scheduler::Schedule& schedule() const { return schedule_; }
+    scheduler::Schedule& schedule() { return schedule_; }
+    scheduler::PresetCatalog& presetCatalog() { return catalog_; }
     // The main window the scheduler's show, hide and tray commands act on.
     void setMainWindow(ui::MainWindow* window) { host_.setMainWindow(window); }
 

@@ -1,4 +1,5 @@
 #include "app/Application.h"
+#include "app/DesktopWindows.h"
 #include "app/HeadlessAnswers.h"
 #include "app/RunIndicators.h"
 #include "core/Clock.h"
@@ -94,16 +95,21 @@ int main(int argc, char* argv[]) {
                                startupRegistration},
                               launcher, runIndicator, arguments, screen ? screen->size() : QSize());
     core::Program& program = stowline.program();
-    std::unique_ptr<ui::MissingWindowOpeners> windowOpeners;
+    std::unique_ptr<app::DesktopWindows> windowOpeners;
     std::unique_ptr<ui::MainWindow> mainWindow;
     const auto openWindows = [&] {
         if (!tray)
             return;
-        windowOpeners =
-            std::make_unique<ui::MissingWindowOpeners>(program.messages(), *interaction.prompts);
+        windowOpeners = std::make_unique<app::DesktopWindows>(app::DesktopWindows::Services{
+            stowline.schedule(), stowline.presetCatalog(), program.options(), program.log(),
+            program.messages(), clock, *interaction.prompts, program.folders().program});
         mainWindow = std::make_unique<ui::MainWindow>(ui::MainWindowServices{
             program, stowline.presets(), stowline.schedule(), clock, *interaction.prompts, launcher,
             *windowOpeners, *tray, [&stowline] { stowline.run().RunPreset(); }});
+        windowOpeners->setHideMainWindowToTray([&mainWindow] { mainWindow->hideMainWindow(); });
+        // Bound to the main window, which goes first at the end of the program.
+        QObject::connect(&stowline.presets(), &backup::PresetList::listRebuilt, mainWindow.get(),
+                         [&windowOpeners] { windowOpeners->presetListRebuilt(); });
         stowline.setMainWindow(mainWindow.get());
     };
     if (!stowline.start(openWindows))

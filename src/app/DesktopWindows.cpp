@@ -1,0 +1,35 @@
+#include "app/DesktopWindows.h"
+
+#include "core/Options.h"
+
+namespace stowline::app {
+
+DesktopWindows::DesktopWindows(Services services)
+    : ui::MissingWindowOpeners(services.messages, services.prompts), services_(services),
+      help_(services.programFolder, viewer_, services.prompts, services.messages) {}
+
+DesktopWindows::~DesktopWindows() = default;
+
+void DesktopWindows::presetListRebuilt() {
+    if (schedulerWindow_)
+        schedulerWindow_->refreshPresetNames();
+}
+
+void DesktopWindows::openSchedulerWindow(const QString& presetName) {
+    schedulerWindow().open(presetName);
+}
+
+ui::SchedulerWindow& DesktopWindows::schedulerWindow() {
+    if (!schedulerWindow_) {
+        schedulerWindow_ = std::make_unique<ui::SchedulerWindow>(ui::SchedulerWindowServices{
+            services_.schedule, services_.presets, services_.options, services_.log,
+            services_.messages, services_.clock, services_.prompts, help_, [this] {
+                if (hideMainWindow_)
+                    hideMainWindow_();
+            }});
+        schedulerWindow_->changeLang(services_.programFolder, services_.options.lng);
+    }
+    return *schedulerWindow_;
+}
+
+} // namespace stowline::app
