@@ -66,7 +66,8 @@ public:
     // Makes the recorder at `address` the current one; false (with lastError()) when
     // there is none there or the engine is busy.
     virtual bool selectRecorder(const QString& address) = 0;
-    virtual void setCacheSize(int kilobytes) = 0;
+    // The write cache in megabytes (the preset's cdb).
+    virtual void setCacheSize(int megabytes) = 0;
     // Open and close the tray; they do not wait for the drive.
     virtual void ejectMedium() = 0;
     virtual void loadMedium() = 0;

@@ -251,6 +251,8 @@ bool DiscStep::eraseIfAsked(const MediumInfo& medium, bool mustErase) {
     if (end == OperationEnd::Done && engineResult_) {
         services_.log.WritePresetLog(text(u"cderasecomplete") + QStringLiteral("OK."));
     } else {
+        if (end == OperationEnd::Done)
+            engineError();
         reportFailedOperation(end);
         presetLog(u"cderaseerror");
         eraseFailed_ = true;
@@ -321,6 +323,8 @@ bool DiscStep::writeAndVerify() {
         return false;
     unlockTray();
     const bool written = end == OperationEnd::Done && engineResult_;
+    if (end == OperationEnd::Done && !written)
+        engineError();
     reportFailedOperation(end);
     const Readiness reloaded = reloadMedium();
     if (reloaded == Readiness::Aborted)

@@ -14,6 +14,7 @@ using burn::burn_write_opts;
 #include <QFileInfo>
 #include <QMetaObject>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -180,8 +181,8 @@ bool IsoburnDiscEngine::selectRecorder(const QString& address) {
     return true;
 }
 
-void IsoburnDiscEngine::setCacheSize(int kilobytes) {
-    cacheKilobytes_ = kilobytes;
+void IsoburnDiscEngine::setCacheSize(int megabytes) {
+    cacheMegabytes_ = megabytes;
 }
 
 bool IsoburnDiscEngine::acquire() {
@@ -373,8 +374,9 @@ bool IsoburnDiscEngine::prepareImage() {
     isoburn_igopt_set_relaxed(
         options, isoburn_igopt_allow_full_ascii | isoburn_igopt_allow_deep_paths |
                      isoburn_igopt_allow_longer_paths | isoburn_igopt_max_37_char_filenames);
-    if (cacheKilobytes_ > 0)
-        isoburn_igopt_set_fifo_size(options, cacheKilobytes_ * 1024);
+    // The write cache decouples the image producer from the recorder.
+    if (cacheMegabytes_ > 0)
+        isoburn_igopt_set_fifo_size(options, std::clamp(cacheMegabytes_, 1, 1024) * 1024 * 1024);
     const int prepared = isoburn_prepare_disc(drive, &drive_->prepared, options);
     isoburn_igopt_destroy(&options, 0);
     if (prepared <= 0) {
@@ -412,16 +414,16 @@ void IsoburnDiscEngine::eraseWork() {
             burn::burn_drive_cancel(drive);
         std::this_thread::sleep_for(kStatusPoll);
     }
-    const bool failed = isoburn_disc_get_status(drive) != burn::BURN_DISC_BLANK;
-    const QString error = failed ? libraryError(QStringLiteral("the erase failed")) : QString();
     QMetaObject::invokeMethod(
         this,
-        [this, failed, error] {
+        [this] {
             worker_.join();
-            // The medium is looked at afresh after the erase.
+            // The drive's view of an emulated medium is only renewed by acquiring it again.
             release(false);
+            const bool failed =
+                !acquire() || isoburn_disc_get_status(drive_->drive()) != burn::BURN_DISC_BLANK;
             if (failed)
-                lastError_ = error;
+                lastError_ = libraryError(QStringLiteral("the erase failed"));
             busy_ = false;
             emit eraseDone(failed);
         },
@@ -448,7 +450,9 @@ void IsoburnDiscEngine::writeWork() {
     burn_disc* disc = drive_->prepared;
     burn_write_opts* options = burn::burn_write_opts_new(drive);
     burn::burn_write_opts_set_perform_opc(options, 0);
-    burn::burn_write_opts_set_multi(options, 1);
+    // Sequential media stay appendable after the session; on overwritable media and
+    // image files libisoburn keeps the sessions itself.
+    burn::burn_write_opts_set_multi(options, isoburn_needs_emulation(drive) == 1 ? 0 : 1);
     burn::burn_write_opts_set_underrun_proof(options, 1);
     char reasons[BURN_REASONS_LEN] = {};
     const bool writable =

@@ -26,7 +26,7 @@ public:
 
     QList<Recorder> recorders() override;
     bool selectRecorder(const QString& address) override;
-    void setCacheSize(int kilobytes) override;
+    void setCacheSize(int megabytes) override;
     void ejectMedium() override;
     void loadMedium() override;
     void lockTray() override;
@@ -75,7 +75,7 @@ private:
     QList<SessionFile> written_;
     bool importSession_ = false;
     qint64 imageBlocks_ = 0;
-    int cacheKilobytes_ = 0;
+    int cacheMegabytes_ = 0;
     std::atomic<bool> busy_{false};
     std::atomic<bool> cancel_{false};
     std::atomic<qint64> writtenBlocks_{0};

@@ -38,8 +38,8 @@ bool SimulatedDiscEngine::selectRecorder(const QString& address) {
     return fail(QStringLiteral("no recorder at ") + address);
 }
 
-void SimulatedDiscEngine::setCacheSize(int kilobytes) {
-    calls_ << QStringLiteral("cache %1").arg(kilobytes);
+void SimulatedDiscEngine::setCacheSize(int megabytes) {
+    calls_ << QStringLiteral("cache %1").arg(megabytes);
 }
 
 void SimulatedDiscEngine::ejectMedium() {

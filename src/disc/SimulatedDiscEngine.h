@@ -52,7 +52,7 @@ public:
 
     QList<Recorder> recorders() override;
     bool selectRecorder(const QString& address) override;
-    void setCacheSize(int kilobytes) override;
+    void setCacheSize(int megabytes) override;
     void ejectMedium() override;
     void loadMedium() override;
     void lockTray() override;
