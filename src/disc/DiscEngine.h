@@ -68,6 +68,8 @@ public:
     virtual bool selectRecorder(const QString& address) = 0;
     // The write cache in megabytes (the preset's cdb).
     virtual void setCacheSize(int megabytes) = 0;
+    // Lets other programs use the recorder until the next query; the selection stays.
+    virtual void releaseRecorder() = 0;
     // Open and close the tray; they do not wait for the drive.
     virtual void ejectMedium() = 0;
     virtual void loadMedium() = 0;

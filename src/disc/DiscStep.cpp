@@ -55,11 +55,9 @@ void DiscStep::showProgress(int percent) {
 void DiscStep::burn(backup::RunState& run) {
     run_ = &run;
     burnSteps();
-    if (trayLocked_) {
-        services_.engine.unlockTray();
-        trayLocked_ = false;
-    }
+    unlockTray();
     showProgress(-1);
+    services_.engine.releaseRecorder();
     run_ = nullptr;
 }
 

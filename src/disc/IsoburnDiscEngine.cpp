@@ -217,6 +217,11 @@ void IsoburnDiscEngine::release(bool eject) {
     drive_.reset();
 }
 
+void IsoburnDiscEngine::releaseRecorder() {
+    if (!busy_)
+        release(false);
+}
+
 void IsoburnDiscEngine::ejectMedium() {
     if (busy_)
         return;

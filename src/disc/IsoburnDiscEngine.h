@@ -27,6 +27,7 @@ public:
     QList<Recorder> recorders() override;
     bool selectRecorder(const QString& address) override;
     void setCacheSize(int megabytes) override;
+    void releaseRecorder() override;
     void ejectMedium() override;
     void loadMedium() override;
     void lockTray() override;

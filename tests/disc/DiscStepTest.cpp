@@ -66,6 +66,7 @@ TEST(DiscStep, BlankCdRGetsTheArchivesAndOneHistoryLinePerFile) {
     // The tray is never moved with cne, and the tray lock is let go.
     EXPECT_FALSE(disc.engine.calls().contains("eject"));
     EXPECT_EQ(disc.engine.calls().count("lock"), disc.engine.calls().count("unlock"));
+    EXPECT_EQ(disc.engine.calls().last(), "release");
 }
 
 TEST(DiscStep, TrayIsCycledUnlessNeverEjectOrAskForTheDisc) {
