@@ -11,10 +11,12 @@ Application::Application(core::ProgramServices services, platform::ProcessLaunch
       presets_(program_.folders(), program_.options(), program_.messages(), program_.log(),
                services.prompts),
       unavailable_(program_.log(), program_.messages()),
+      discStep_(disc::DiscStepServices{program_.flags(), program_.messages(), program_.log(),
+                                       services.prompts, store_, discEngine_}),
       deliveries_(net::DeliveryServices{program_.flags(), program_.folders(), program_.options(),
                                         program_.messages(), program_.log(), services.clock, store_,
                                         curl_},
-                  unavailable_),
+                  discDeliveries_),
       reports_(program_.flags(), program_.options(), program_.messages(), program_.log(),
                services.clock, curl_),
       run_(backup::RunServices{

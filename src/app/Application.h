@@ -6,6 +6,8 @@
 #include "backup/PresetList.h"
 #include "backup/UnavailableDeliveries.h"
 #include "core/Program.h"
+#include "disc/DiscDeliveries.h"
+#include "disc/IsoburnDiscEngine.h"
 #include "net/NetDeliveries.h"
 #include "net/ReportMailer.h"
 #include "platform/linux/LocalSocketNamedEvent.h"
@@ -49,6 +51,8 @@ public:
     scheduler::PresetCatalog& presetCatalog() { return catalog_; }
     // The main window the scheduler's show, hide and tray commands act on.
     void setMainWindow(ui::MainWindow* window) { host_.setMainWindow(window); }
+    // The recorder list and drive information of the preset editor.
+    disc::DiscEngine& discEngine() { return discEngine_; }
 
 private:
     void connectParts();
@@ -59,9 +63,12 @@ private:
     backup::PresetStore store_;
     backup::PresetList presets_;
     protocols::CurlDriver curl_;
-    // Disc, dial-up and hang-up are not in this build: a preset asking for them gets a
-    // clear error line.
+    // Dial-up and hang-up are not in this build: a preset asking for them gets a clear
+    // error line.
     backup::UnavailableDeliveries unavailable_;
+    disc::IsoburnDiscEngine discEngine_;
+    disc::DiscStep discStep_;
+    disc::DiscDeliveries discDeliveries_{discStep_, unavailable_};
     net::NetDeliveries deliveries_;
     net::ReportMailer reports_;
     platform::LogindSleepInhibitor sleepInhibitor_{QDBusConnection::systemBus()};
