@@ -198,7 +198,22 @@ public:
     void run();
 
 private:
+    // What writeAndReplace put in place of the archive.
+    struct WrittenArchive {
+        std::uint64_t bytes = 0;
+        std::size_t volumes = 0;
+    };
+
     std::string archiveName() const;
+    void prepareArchiveFolder();
+    SelectionOptions selectionOptions() const;
+    void readOldArchive(SelectionOptions& options);
+    void selectAndPlan(const SelectionOptions& options);
+    bool nothingChanges() const;
+    void keepUnchangedArchive();
+    WrittenArchive writeAndReplace();
+    void checkWritten(const std::vector<std::string>& files);
+    void reportAdded(const WrittenArchive& written);
     void checkPassword();
     void plan();
     void writeNewArchive(VolumeWriter& volumes);
@@ -347,14 +362,31 @@ void AddCommand::writeUpdatedArchive(VolumeWriter& volumes, WorkFolder& work) {
 }
 
 void AddCommand::run() {
+    prepareArchiveFolder();
+    comment_ = readComment(line_, reporter_, stop_);
+    SelectionOptions options = selectionOptions();
+    readOldArchive(options);
+    selectAndPlan(options);
+    if (nothingChanges()) {
+        keepUnchangedArchive();
+        return;
+    }
+    const WrittenArchive written = writeAndReplace();
+    if (line_.deletion != SourceDeletion::Keep)
+        removeArchivedSources(selection_.items, results_, line_.deletion, reporter_, stop_);
+    reportAdded(written);
+}
+
+void AddCommand::prepareArchiveFolder() {
     archivePath_ = archiveName();
     reporter_.setArchive(archivePath_);
     const std::string folder = folderOf(archivePath_);
     if (!makeFolders(folder))
         throw ArchiverError(ExitCode::Create,
                             "cannot create the folder \"" + folder + "\": " + errorText(errno));
+}
 
-    comment_ = readComment(line_, reporter_, stop_);
+SelectionOptions AddCommand::selectionOptions() const {
     const std::string current = currentFolder();
     SelectionOptions options;
     options.names = namesAndListLines(line_.names, line_.nameLists, stop_);
@@ -365,37 +397,50 @@ void AddCommand::run() {
     options.currentFolder = current;
     if (line_.olderThanSeconds)
         options.modifiedBefore = now_ - *line_.olderThanSeconds;
+    return options;
+}
 
+// The archive being updated, if there is one; its own files are never archived into it.
+void AddCommand::readOldArchive(SelectionOptions& options) {
     oldFiles_ = findArchiveFiles(archivePath_);
-    if (!oldFiles_.empty()) {
-        oldInput_.emplace(oldFiles_);
-        oldDirectory_ = readZipDirectory(*oldInput_);
-        for (const auto& identity : oldInput_->identities())
-            options.leaveOut.insert(identity);
-        if (line_.password)
-            checkPassword();
-    } else if (line_.onlyExisting) {
-        throw ArchiverError(ExitCode::NoFiles,
-                            "there is no archive whose files could be freshened");
+    if (oldFiles_.empty()) {
+        if (line_.onlyExisting)
+            throw ArchiverError(ExitCode::NoFiles,
+                                "there is no archive whose files could be freshened");
+        return;
     }
+    oldInput_.emplace(oldFiles_);
+    oldDirectory_ = readZipDirectory(*oldInput_);
+    for (const auto& identity : oldInput_->identities())
+        options.leaveOut.insert(identity);
+    if (line_.password)
+        checkPassword();
+}
 
+void AddCommand::selectAndPlan(const SelectionOptions& options) {
     selection_ = selectSources(options, reporter_, stop_);
     if (std::none_of(selection_.items.begin(), selection_.items.end(),
                      [](const SourceItem& item) { return !item.storedName.empty(); }))
         throw ArchiverError(ExitCode::NoFiles, "no files to archive");
     plan();
+}
 
+bool AddCommand::nothingChanges() const {
     const bool dropsSomething = std::find(dropOld_.begin(), dropOld_.end(), true) != dropOld_.end();
     const bool commentChanges = comment_ && *comment_ != oldDirectory_.comment;
-    if (oldInput_ && toAdd_.empty() && !dropsSomething && !commentChanges) {
-        if (line_.testAfter)
-            testArchive(
-                *oldInput_, line_.password, [](std::string_view) { return true; }, stop_);
-        reporter_.info(archivePath_ + ": up to date");
-        return;
-    }
+    return oldInput_ && toAdd_.empty() && !dropsSomething && !commentChanges;
+}
 
-    WorkFolder work(folder);
+void AddCommand::keepUnchangedArchive() {
+    if (line_.testAfter)
+        testArchive(
+            *oldInput_, line_.password, [](std::string_view) { return true; }, stop_);
+    reporter_.info(archivePath_ + ": up to date");
+}
+
+// The new archive is written in a work folder, checked and then renamed into place.
+AddCommand::WrittenArchive AddCommand::writeAndReplace() {
+    WorkFolder work(folderOf(archivePath_));
     const std::uint64_t volumeSize =
         line_.volumeSize.value_or(oldInput_ ? oldInput_->volumeSize() : 0);
     VolumeWriter volumes(work.path("archive"), volumeSize, stop_);
@@ -406,8 +451,14 @@ void AddCommand::run() {
     // Flushed to the disk before it replaces an archive or before files are deleted.
     const bool sync = oldInput_.has_value() || line_.deletion != SourceDeletion::Keep;
     volumes.finish(sync);
+    checkWritten(volumes.files());
+    stop_.check();
+    replaceArchive(volumes.files(), archivePath_, oldFiles_, sync);
+    return {volumes.written(), volumes.files().size()};
+}
 
-    const PartedInput result(volumes.files());
+void AddCommand::checkWritten(const std::vector<std::string>& files) {
+    const PartedInput result(files);
     readZipDirectory(result);
     if (line_.testAfter)
         testArchive(
@@ -416,16 +467,13 @@ void AddCommand::run() {
         testArchive(
             result, line_.password,
             [this](std::string_view name) { return written_.count(std::string(name)) > 0; }, stop_);
-    stop_.check();
-    replaceArchive(volumes.files(), archivePath_, oldFiles_, sync);
+}
 
-    if (line_.deletion != SourceDeletion::Keep)
-        removeArchivedSources(selection_.items, results_, line_.deletion, reporter_, stop_);
+void AddCommand::reportAdded(const WrittenArchive& written) {
     reporter_.info(archivePath_ + ": " + std::to_string(written_.size()) + " added, " +
-                   sizeText(volumes.written()) +
-                   (volumes.files().size() > 1
-                        ? " in " + std::to_string(volumes.files().size()) + " volumes"
-                        : std::string()));
+                   sizeText(written.bytes) +
+                   (written.volumes > 1 ? " in " + std::to_string(written.volumes) + " volumes"
+                                        : std::string()));
 }
 
 void deleteFromArchive(const CommandLine& line, Reporter& reporter, StopRequest& stop) {
