@@ -5,6 +5,7 @@
 #include "archiver/EntryWriter.h"
 #include "archiver/FileIo.h"
 #include "archiver/NameMask.h"
+#include "archiver/ProgressPipe.h"
 #include "archiver/Reporter.h"
 #include "archiver/Selection.h"
 #include "archiver/StopRequest.h"
@@ -192,8 +193,9 @@ void removeArchivedSources(const std::vector<SourceItem>& items,
 
 class AddCommand {
 public:
-    AddCommand(const CommandLine& line, Reporter& reporter, StopRequest& stop)
-        : line_(line), reporter_(reporter), stop_(stop) {}
+    AddCommand(const CommandLine& line, Reporter& reporter, StopRequest& stop,
+               ProgressPipe& progress)
+        : line_(line), reporter_(reporter), stop_(stop), progress_(progress) {}
 
     void run();
 
@@ -210,6 +212,7 @@ private:
     void readOldArchive(SelectionOptions& options);
     void selectAndPlan(const SelectionOptions& options);
     bool nothingChanges() const;
+    std::uint64_t bytesToAdd() const;
     void keepUnchangedArchive();
     WrittenArchive writeAndReplace();
     void checkWritten(const std::vector<std::string>& files);
@@ -223,6 +226,7 @@ private:
     const CommandLine& line_;
     Reporter& reporter_;
     StopRequest& stop_;
+    ProgressPipe& progress_;
     std::time_t now_ = std::time(nullptr);
     std::string archivePath_;
     std::vector<std::string> oldFiles_;
@@ -297,14 +301,18 @@ void AddCommand::plan() {
 void AddCommand::addItems(EntryWriter& writer) {
     results_.assign(selection_.items.size(), AddResult::Skipped);
     for (std::size_t index : toAdd_) {
-        results_[index] = writer.add(selection_.items[index]);
+        const SourceItem& item = selection_.items[index];
+        progress_.beginItem(
+            item.kind == SourceItem::Kind::File ? static_cast<std::uint64_t>(item.state.size) : 0);
+        results_[index] = writer.add(item);
+        progress_.endItem();
         if (results_[index] != AddResult::Skipped)
-            written_.insert(entryName(selection_.items[index]));
+            written_.insert(entryName(item));
     }
 }
 
 void AddCommand::writeNewArchive(VolumeWriter& volumes) {
-    EntryWriter writer(volumes, line_.level, line_.password, reporter_, stop_);
+    EntryWriter writer(volumes, line_.level, line_.password, reporter_, stop_, progress_);
     addItems(writer);
     if (written_.empty())
         throw ArchiverError(ExitCode::NoFiles, "no file could be archived");
@@ -316,7 +324,7 @@ void AddCommand::writeUpdatedArchive(VolumeWriter& volumes, WorkFolder& work) {
     // as they are into the new archive, so nothing already archived is packed again.
     VolumeWriter fresh(work.path("new.zip"), 0, stop_);
     {
-        EntryWriter writer(fresh, line_.level, line_.password, reporter_, stop_);
+        EntryWriter writer(fresh, line_.level, line_.password, reporter_, stop_, progress_);
         addItems(writer);
         writer.finish({});
     }
@@ -369,11 +377,14 @@ void AddCommand::run() {
     selectAndPlan(options);
     if (nothingChanges()) {
         keepUnchangedArchive();
+        progress_.finish();
         return;
     }
+    progress_.start(bytesToAdd());
     const WrittenArchive written = writeAndReplace();
     if (line_.deletion != SourceDeletion::Keep)
         removeArchivedSources(selection_.items, results_, line_.deletion, reporter_, stop_);
+    progress_.finish();
     reportAdded(written);
 }
 
@@ -429,6 +440,14 @@ bool AddCommand::nothingChanges() const {
     const bool dropsSomething = std::find(dropOld_.begin(), dropOld_.end(), true) != dropOld_.end();
     const bool commentChanges = comment_ && *comment_ != oldDirectory_.comment;
     return oldInput_ && toAdd_.empty() && !dropsSomething && !commentChanges;
+}
+
+std::uint64_t AddCommand::bytesToAdd() const {
+    std::uint64_t total = 0;
+    for (std::size_t index : toAdd_)
+        if (selection_.items[index].kind == SourceItem::Kind::File)
+            total += static_cast<std::uint64_t>(selection_.items[index].state.size);
+    return total;
 }
 
 void AddCommand::keepUnchangedArchive() {
@@ -540,11 +559,12 @@ void testExistingArchive(const CommandLine& line, Reporter& reporter, StopReques
 
 } // namespace
 
-ExitCode runCommand(const CommandLine& line, Reporter& reporter, StopRequest& stop) {
+ExitCode runCommand(const CommandLine& line, Reporter& reporter, StopRequest& stop,
+                    ProgressPipe& progress) {
     try {
         switch (line.command) {
         case Command::Add:
-            AddCommand(line, reporter, stop).run();
+            AddCommand(line, reporter, stop, progress).run();
             break;
         case Command::Delete:
             deleteFromArchive(line, reporter, stop);
