@@ -1,6 +1,7 @@
 #pragma once
 
 #include "backup/RunFolderRecord.h"
+#include "backup/RunProgress.h"
 #include "backup/RunState.h"
 
 #include <QObject>
@@ -74,6 +75,8 @@ public:
     void ReportLeftRunFolders();
 
     RunState& state() { return run_; }
+    // How far the current run has come; views listen to its changed() signal.
+    RunProgress& progress() { return progress_; }
 
 private:
     enum class ProgramResult { Done, Failed, Aborted };
@@ -98,6 +101,7 @@ private:
 
     RunServices services_;
     RunState run_;
+    RunProgress progress_;
     QString parameters_; // the archiver's parameter string of this run
     QTimer Optimer;
 };
