@@ -104,6 +104,7 @@ bool MimeMessage::open(const Content& content, QString* error) {
     ready_.clear();
     readyOffset_ = 0;
     failed_ = false;
+    attachmentBytesRead_ = 0;
 
     QByteArray head;
     head += "Date: " + QDateTime::currentDateTime().toString(Qt::RFC2822Date).toLatin1() + "\r\n";
@@ -181,6 +182,7 @@ bool MimeMessage::refill() {
             pieces_.pop_front();
             continue;
         }
+        attachmentBytesRead_ += chunk.size();
         // The chunk is a whole number of 57-byte lines (but for the file's last one), so
         // its encoding cut every 76 characters gives the same lines.
         const QByteArray encoded = chunk.toBase64();
