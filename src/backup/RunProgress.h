@@ -64,8 +64,8 @@ public:
     std::optional<int> percent() const;
     // Of the current phase: none without a known total or before the rate is known.
     std::optional<qint64> secondsLeft() const;
-    // One line about every phase under way (e-mail and FTP may run at once); empty when
-    // nothing runs.
+    // One line about every phase under way, joined by " | " when several overlap; empty
+    // when nothing runs.
     QString text() const;
 
 signals:
