@@ -110,6 +110,10 @@ int main(int argc, char* argv[]) {
         // Bound to the main window, which goes first at the end of the program.
         QObject::connect(&stowline.presets(), &backup::PresetList::listRebuilt, mainWindow.get(),
                          [&windowOpeners] { windowOpeners->presetListRebuilt(); });
+        QObject::connect(&stowline.run().progress(), &backup::RunProgress::changed,
+                         mainWindow.get(), [&stowline, &mainWindow] {
+                             mainWindow->showRunProgress(stowline.run().progress().text());
+                         });
         stowline.setMainWindow(mainWindow.get());
     };
     if (!stowline.start(openWindows))

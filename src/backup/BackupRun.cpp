@@ -1,5 +1,6 @@
 #include "backup/BackupRun.h"
 
+#include "backup/ArchiverProgress.h"
 #include "backup/LocalCopies.h"
 #include "backup/PresetFields.h"
 #include "backup/PresetFiles.h"
@@ -46,7 +47,8 @@ QString sizeText(qint64 bytes) {
 }
 
 BackupRun::BackupRun(RunServices services, QObject* parent)
-    : QObject(parent), services_(std::move(services)) {
+    : QObject(parent), services_(std::move(services)),
+      progress_(services_.clock, services_.messages) {
     Optimer.setSingleShot(true);
     connect(&Optimer, &QTimer::timeout, this, &BackupRun::operationTimedOut);
 }
@@ -80,6 +82,10 @@ void BackupRun::RunPreset() {
     run_ = RunState();
     run_.CurrentPresetName = name;
     run_.Optimer = &Optimer;
+    run_.progress = &progress_;
+    progress_.reset();
+    // However the run ends, there is no progress to show any more.
+    const auto runOver = qScopeGuard([this] { progress_.finishRun(); });
     services_.log.setCurrentPresetName(name);
     if (services_.recordLastRun)
         services_.recordLastRun(name, services_.clock.now());
@@ -195,10 +201,16 @@ bool BackupRun::archive() {
         services_.log.WritePresetLog(services_.messages.text(u"directraringstarted"));
         return true;
     }
+    progress_.begin(RunProgress::Phase::Archiving);
+    ArchiverProgress follower(progress_, run_.runFolder);
+    const platform::PassedDescriptor pipe = follower.descriptorForArchiver();
     std::unique_ptr<platform::RunningProcess> archiver =
-        services_.launcher.start(services_.options.pwi, parameters_, preset.hid);
+        pipe.fd >= 0
+            ? services_.launcher.startPassing(services_.options.pwi, parameters_, preset.hid, pipe)
+            : services_.launcher.start(services_.options.pwi, parameters_, preset.hid);
     if (!archiver)
         return archiverNotStarted();
+    follower.archiverStarted();
     services_.log.WritePresetLog(services_.messages.text(u"winrarstarted"));
 
     if (core::waitForProgram(*archiver, services_.flags) != core::WaitOutcome::Finished) {
@@ -206,6 +218,8 @@ bool BackupRun::archive() {
         endAborted();
         return false;
     }
+    follower.archiverFinished();
+    progress_.end(RunProgress::Phase::Archiving);
     const int exitCode = archiver->exitCode();
     if (exitCode == 255) {
         services_.log.WritePresetError(services_.messages.text(u"winrarcanceledbyuser"));
@@ -239,8 +253,11 @@ void BackupRun::reportArchives() {
 
 void BackupRun::deliver() {
     const tarcopt& preset = run_.preset;
-    if (preset.cdw)
+    if (preset.cdw) {
+        progress_.begin(RunProgress::Phase::Disc);
         services_.deliveries.burnDisc(run_);
+        progress_.end(RunProgress::Phase::Disc);
+    }
     if (services_.flags.AbortRequested) {
         endAborted();
         return;

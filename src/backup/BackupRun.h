@@ -1,6 +1,7 @@
 #pragma once
 
 #include "backup/RunFolderRecord.h"
+#include "backup/RunProgress.h"
 #include "backup/RunState.h"
 
 #include <QObject>
@@ -78,6 +79,8 @@ public:
     // While a run is under way it keeps the machine from sleeping through `inhibitor`
     // (none: the machine's power settings apply).
     void setSleepInhibitor(platform::SleepInhibitor* inhibitor) { sleepInhibitor_ = inhibitor; }
+    // How far the current run has come; views listen to its changed() signal.
+    RunProgress& progress() { return progress_; }
 
 private:
     enum class ProgramResult { Done, Failed, Aborted };
@@ -104,6 +107,7 @@ private:
 
     RunServices services_;
     RunState run_;
+    RunProgress progress_;
     QString parameters_; // the archiver's parameter string of this run
     QTimer Optimer;
     platform::SleepInhibitor* sleepInhibitor_ = nullptr;

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -13,6 +14,10 @@
 namespace stowline::backup {
 
 namespace {
+// Copied in steps of this size when someone follows the copy: small enough for a few
+// reports a second, large enough to cost nothing.
+constexpr off_t kReportedStep = 16 * 1024 * 1024;
+
 bool fail(QString* error, const QString& reason) {
     if (error)
         *error = reason;
@@ -34,7 +39,8 @@ struct Descriptor {
 
 // Copies inside the kernel (sendfile), then flushes the copy to the disk and checks that
 // it is as long as the source.
-bool copyFlushed(const QString& source, const QString& target, QString* error) {
+bool copyFlushed(const QString& source, const QString& target, QString* error,
+                 const std::function<void(qint64)>& copiedSoFar) {
     const Descriptor in{::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC)};
     if (in.fd < 0)
         return fail(error, systemError());
@@ -47,12 +53,16 @@ bool copyFlushed(const QString& source, const QString& target, QString* error) {
         return fail(error, systemError());
     off_t copied = 0;
     while (copied < status.st_size) {
-        const ssize_t sent = ::sendfile(out.fd, in.fd, nullptr, status.st_size - copied);
+        const off_t left = status.st_size - copied;
+        const ssize_t sent =
+            ::sendfile(out.fd, in.fd, nullptr, copiedSoFar ? std::min(left, kReportedStep) : left);
         if (sent < 0 && errno == EINTR)
             continue;
         if (sent <= 0)
             return fail(error, sent < 0 ? systemError() : QStringLiteral("the source shrank"));
         copied += sent;
+        if (copiedSoFar)
+            copiedSoFar(copied);
     }
     if (::fsync(out.fd) != 0)
         return fail(error, systemError());
@@ -63,7 +73,8 @@ bool copyFlushed(const QString& source, const QString& target, QString* error) {
 }
 } // namespace
 
-bool moveFile(const QString& source, const QString& target, QString* error) {
+bool moveFile(const QString& source, const QString& target, QString* error,
+              const std::function<void(qint64)>& copied) {
     if (QFileInfo::exists(target))
         return fail(error, QStringLiteral("the target exists"));
     const QByteArray from = QFile::encodeName(source);
@@ -76,7 +87,7 @@ bool moveFile(const QString& source, const QString& target, QString* error) {
     }
     if (errno != EXDEV && errno != EPERM && errno != EOPNOTSUPP && errno != EMLINK)
         return fail(error, systemError());
-    if (!copyFlushed(source, target, error)) {
+    if (!copyFlushed(source, target, error, copied)) {
         QFile::remove(target);
         return false;
     }

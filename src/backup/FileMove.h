@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace stowline::backup {
 
 // Moves a file, also across file systems. Within one file system it is a rename.
@@ -9,6 +11,8 @@ namespace stowline::backup {
 // the source before the source is deleted; on any failure the source stays and a
 // partial target is removed. An existing target is never replaced: the caller decides
 // about it first.
-bool moveFile(const QString& source, const QString& target, QString* error = nullptr);
+// `copied` hears the bytes copied so far while a copy runs.
+bool moveFile(const QString& source, const QString& target, QString* error = nullptr,
+              const std::function<void(qint64 copied)>& copied = {});
 
 } // namespace stowline::backup

@@ -5,6 +5,7 @@
 #include "backup/HistoryRecorder.h"
 #include "backup/OldDeliveries.h"
 #include "backup/PresetFiles.h"
+#include "backup/RunProgress.h"
 #include "core/Clock.h"
 #include "core/EnvironmentText.h"
 #include "core/EventLog.h"
@@ -57,8 +58,18 @@ bool LocalCopies::CopyStep() {
 }
 
 bool LocalCopies::copyFiles(QStringList& copiedNames) {
-    bool firstFile = true;
+    QList<qint64> sizes;
+    totalBytes_ = 0;
     for (const QString& name : std::as_const(run_.RunFileList)) {
+        sizes << QFileInfo(run_.runFilePath(name)).size();
+        totalBytes_ += sizes.last();
+    }
+    if (run_.progress)
+        run_.progress->begin(RunProgress::Phase::Copy, totalBytes_);
+    qint64 done = 0;
+    bool firstFile = true;
+    for (qsizetype index = 0; index < run_.RunFileList.size(); ++index) {
+        const QString& name = run_.RunFileList.at(index);
         if (services_.flags.AbortRequested) {
             endAborted();
             return false;
@@ -73,14 +84,27 @@ bool LocalCopies::copyFiles(QStringList& copiedNames) {
         }
         if (run_.preset.efl && !run_.preset.ems.isEmpty() && (run_.preset.edc || firstFile))
             emptyDestination();
-        if (moveOneFile(name))
+        if (moveOneFile(name, done))
             copiedNames << name;
+        done += sizes.at(index);
+        reportCopied(done);
         firstFile = false;
     }
+    if (run_.progress)
+        run_.progress->end(RunProgress::Phase::Copy);
     return true;
 }
 
-bool LocalCopies::moveOneFile(const QString& name) {
+void LocalCopies::reportCopied(qint64 done) {
+    if (!run_.progress)
+        return;
+    run_.progress->update(RunProgress::Phase::Copy, done, totalBytes_);
+    // The copy runs on this thread: the views repaint only if events get their turn. User
+    // input waits until the copy is over.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+bool LocalCopies::moveOneFile(const QString& name, qint64 doneBefore) {
     const QString target = run_.expandedDestination + QLatin1Char('/') + name;
     if (QFileInfo::exists(target)) {
         if (run_.preset.owe) {
@@ -93,7 +117,8 @@ bool LocalCopies::moveOneFile(const QString& name) {
         }
     }
     QString reason;
-    if (!moveFile(run_.runFilePath(name), target, &reason)) {
+    const auto copied = [this, doneBefore](qint64 bytes) { reportCopied(doneBefore + bytes); };
+    if (!moveFile(run_.runFilePath(name), target, &reason, copied)) {
         services_.log.WritePresetError(
             core::formatMessage(services_.messages.text(u"cannotwrite"), {name}));
         return false;

@@ -25,13 +25,15 @@ public:
 private:
     HistoryRecorder histories() const;
     bool copyFiles(QStringList& copiedNames);
-    bool moveOneFile(const QString& name);
+    bool moveOneFile(const QString& name, qint64 doneBefore);
+    void reportCopied(qint64 done);
     void emptyDestination();
     void endAborted();
 
     RunServices& services_;
     RunState& run_;
     std::function<void()> removeRunFolder_;
+    qint64 totalBytes_ = 0; // of every archive to copy
 };
 
 } // namespace stowline::backup

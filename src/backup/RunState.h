@@ -10,6 +10,8 @@ class QTimer;
 
 namespace stowline::backup {
 
+class RunProgress;
+
 // What one backup run and its delivery steps share, from the start of a run to the
 // start of the next.
 struct RunState {
@@ -26,6 +28,8 @@ struct RunState {
     QSet<QString> deliveredFiles; // names delivered by at least one step
     // The run's operation time-out; the deliveries re-arm it with their own limits.
     QTimer* Optimer = nullptr;
+    // Where the steps report how far they have come; the run resets it when it starts.
+    RunProgress* progress = nullptr;
 
     QString runFilePath(const QString& name) const { return runFolder + QLatin1Char('/') + name; }
 };

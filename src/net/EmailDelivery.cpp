@@ -26,13 +26,15 @@ MailAccount accountOf(const backup::tarcopt& preset) {
 EmailDelivery::EmailDelivery(DeliveryServices services, DeliverySettings settings,
                              ScheduleRetry scheduleRetry, QObject* parent)
     : RetryingDelivery(services, settings, std::move(scheduleRetry), &backup::RunState::SmtpBusy,
-                       {u"smtptryingagain", u"smtpcancelnomoreretr", u"smtpcancelnoreit"}, parent),
+                       {u"smtptryingagain", u"smtpcancelnomoreretr", u"smtpcancelnoreit"},
+                       backup::RunProgress::Phase::Email, parent),
       client_(services.driver) {
     client_.setTimeoutSeconds(settings_.smtpReplySeconds);
     if (!settings_.trustedCertificate.isEmpty())
         client_.setTrustedCertificate(settings_.trustedCertificate);
     connect(&client_, &protocols::SmtpClient::requestDone, this, &EmailDelivery::clientRequestDone);
     connect(&client_, &protocols::SmtpClient::display, this, &EmailDelivery::clientDisplay);
+    connect(&client_, &protocols::SmtpClient::progress, this, &EmailDelivery::reportProgress);
 }
 
 void EmailDelivery::start(backup::RunState& run) {

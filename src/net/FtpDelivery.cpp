@@ -52,7 +52,8 @@ QString socketErrorOf(const QString& message) {
 FtpDelivery::FtpDelivery(DeliveryServices services, DeliverySettings settings,
                          ScheduleRetry scheduleRetry, QObject* parent)
     : RetryingDelivery(services, settings, std::move(scheduleRetry), &backup::RunState::FtpBusy,
-                       {u"ftptryingagain", u"ftpcancelnomoreretr", u"ftpcancelnoreit"}, parent),
+                       {u"ftptryingagain", u"ftpcancelnomoreretr", u"ftpcancelnoreit"},
+                       backup::RunProgress::Phase::Ftp, parent),
       client_(services.driver), http_(services.driver),
       cleaner_(services.folders.presets, services.clock) {
     client_.setTimeoutSeconds(settings_.ftpReplySeconds);
@@ -296,9 +297,13 @@ void FtpDelivery::startUpload(const QString& name) {
     client_.putAsync();
 }
 
-void FtpDelivery::uploadProgress(qint64) {
+void FtpDelivery::uploadProgress(qint64 bytes) {
     if (!active_)
         return;
+    // The watchdog runs exactly while an upload is under way: a count that arrives after
+    // its upload ended belongs to no file.
+    if (stallWatchdog_.isActive())
+        reportProgress(bytes);
     if (lastProgress_.isValid() && lastProgress_.elapsed() <= kProgressRearmMilliseconds)
         return;
     stallWatchdog_.start();

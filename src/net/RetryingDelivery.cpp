@@ -7,13 +7,19 @@
 #include "core/ProgramState.h"
 #include "net/DeliveryCommon.h"
 
+#include <QFileInfo>
+
+#include <algorithm>
+
 namespace stowline::net {
 
 RetryingDelivery::RetryingDelivery(DeliveryServices services, DeliverySettings settings,
                                    ScheduleRetry scheduleRetry, bool backup::RunState::*busy,
-                                   RetryTexts texts, QObject* parent)
+                                   RetryTexts texts, backup::RunProgress::Phase progressPhase,
+                                   QObject* parent)
     : QObject(parent), services_(services), settings_(settings),
-      scheduleRetry_(std::move(scheduleRetry)), busy_(busy), texts_(texts) {}
+      scheduleRetry_(std::move(scheduleRetry)), busy_(busy), texts_(texts),
+      progressPhase_(progressPhase) {}
 
 QString RetryingDelivery::text(QStringView key) const {
     return services_.messages.text(key);
@@ -38,6 +44,19 @@ void RetryingDelivery::beginAttempts() {
     pendingQuit_ = QuitKind::None;
     resumeWhenQuitDone_ = false;
     active_ = true;
+    fileStarts_ = {0};
+    for (const QString& name : std::as_const(run_->RunFileList))
+        fileStarts_ << fileStarts_.last() + QFileInfo(run_->runFilePath(name)).size();
+    if (run_->progress)
+        run_->progress->begin(progressPhase_, fileStarts_.last());
+}
+
+void RetryingDelivery::reportProgress(qint64 bytes) {
+    if (!active_ || !run_ || !run_->progress || currentFile_ + 1 >= fileStarts_.size())
+        return;
+    const qint64 start = fileStarts_.at(currentFile_);
+    const qint64 size = fileStarts_.at(currentFile_ + 1) - start;
+    run_->progress->update(progressPhase_, start + std::min(bytes, size), fileStarts_.last());
 }
 
 void RetryingDelivery::resumeAfterPause() {
@@ -63,8 +82,11 @@ void RetryingDelivery::endAborted() {
 
 void RetryingDelivery::endDelivery() {
     active_ = false;
-    if (run_)
-        setBusy(*run_, false);
+    if (!run_)
+        return;
+    setBusy(*run_, false);
+    if (run_->progress)
+        run_->progress->end(progressPhase_);
 }
 
 bool RetryingDelivery::takesCompletion(bool isQuit) {

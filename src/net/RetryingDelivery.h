@@ -1,7 +1,9 @@
 #pragma once
 
+#include "backup/RunProgress.h"
 #include "net/DeliveryServices.h"
 
+#include <QList>
 #include <QObject>
 #include <QStringList>
 #include <QStringView>
@@ -43,12 +45,16 @@ protected:
 
     RetryingDelivery(DeliveryServices services, DeliverySettings settings,
                      ScheduleRetry scheduleRetry, bool backup::RunState::*busy, RetryTexts texts,
-                     QObject* parent);
+                     backup::RunProgress::Phase progressPhase, QObject* parent);
 
     // Marks the run's delivery as under way (or not), for the run's wait.
     void setBusy(backup::RunState& run, bool busy);
-    // The first attempt of a delivery begins: nothing sent, no retry used.
+    // The first attempt of a delivery begins: nothing sent, no retry used. The run's
+    // progress counts the bytes of every file to deliver from here on.
     void beginAttempts();
+    // `bytes` of the file being delivered are sent: the progress counts them after the
+    // files delivered before it.
+    void reportProgress(qint64 bytes);
     // The first step of every completion: false when the delivery has nothing more to do
     // with it (none under way, an abort, or the QUIT that closed a failed attempt).
     bool takesCompletion(bool isQuit);
@@ -90,6 +96,8 @@ private:
     ScheduleRetry scheduleRetry_;
     bool backup::RunState::*busy_;
     RetryTexts texts_;
+    backup::RunProgress::Phase progressPhase_;
+    QList<qint64> fileStarts_; // where each file begins in the bytes to deliver, and the total
     int retriesUsed_ = 0;
     QuitKind pendingQuit_ = QuitKind::None;
     bool resumeWhenQuitDone_ = false;

@@ -24,6 +24,13 @@ signals:
     void finished();
 };
 
+// A descriptor of this program that a started program inherits, and the environment
+// variable that tells it the descriptor's number.
+struct PassedDescriptor {
+    int fd = -1;
+    QString variable;
+};
+
 // Starts programs the way the program's shell execution does: a program file, one
 // parameter string (split into arguments with the Windows command-line rules), and a
 // show mode. Files that are not executable programs are opened with their application.
@@ -35,6 +42,12 @@ public:
     // program dies.
     virtual std::unique_ptr<RunningProcess> start(const QString& file, const QString& parameters,
                                                   bool hidden, QString* error = nullptr) = 0;
+    // As start(), and the program inherits `passed`, which no other program started from
+    // here gets (it must be opened close-on-exec), with its number in `passed.variable`.
+    virtual std::unique_ptr<RunningProcess> startPassing(const QString& file,
+                                                         const QString& parameters, bool hidden,
+                                                         const PassedDescriptor& passed,
+                                                         QString* error = nullptr) = 0;
     // Starts a program that lives on by itself: nobody waits for it or ends it.
     virtual bool startDetached(const QString& file, const QString& parameters, bool hidden,
                                QString* error = nullptr) = 0;

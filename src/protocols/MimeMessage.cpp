@@ -136,6 +136,7 @@ bool MimeMessage::open(const Content& content, QString* error) {
     ready_.clear();
     readyOffset_ = 0;
     failed_ = false;
+    attachmentBytesRead_ = 0;
 
     QByteArray head = messageHeaders(content);
     if (content.attachments.isEmpty()) {
@@ -186,6 +187,7 @@ bool MimeMessage::refill() {
             pieces_.pop_front();
             continue;
         }
+        attachmentBytesRead_ += chunk.size();
         // The chunk is a whole number of 57-byte lines (but for the file's last one), so
         // its encoding cut every 76 characters gives the same lines.
         const QByteArray encoded = chunk.toBase64();

@@ -28,6 +28,8 @@ public:
     bool open(const Content& content, QString* error);
     // Up to `size` bytes of the message; 0 at its end, -1 when an attachment fails.
     qint64 read(char* buffer, qint64 size);
+    // Bytes of the attached files read into the message so far.
+    qint64 attachmentBytesRead() const { return attachmentBytesRead_; }
 
     // Header value helpers, public for their tests.
     static QByteArray encodeHeaderText(const QString& text);
@@ -45,6 +47,7 @@ private:
     QByteArray ready_;
     qsizetype readyOffset_ = 0;
     bool failed_ = false;
+    qint64 attachmentBytesRead_ = 0;
 };
 
 } // namespace stowline::protocols

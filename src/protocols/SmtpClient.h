@@ -95,6 +95,8 @@ signals:
     void requestDone(stowline::protocols::SmtpRequest request, int errorCode);
     // A line of the conversation: commands (credentials masked) and server replies.
     void display(const QString& line);
+    // Bytes of the attached files sent so far in the message under way.
+    void progress(qint64 bytes);
 
 private:
     enum class Kind { Login, Mail, Quit };
@@ -115,6 +117,7 @@ private:
     Outcome releaseMessage();
     void finished(Kind kind, CURLcode result);
     void report(int request, const Outcome& outcome);
+    void noteProgress(qint64 bytes);
     QByteArray baseUrl() const;
     int portNumber() const;
 
@@ -134,6 +137,8 @@ private:
     bool messageReleased_ = false; // dataAsync came: the message may go out
     int lastReplyCode_ = 0;
     QString errorMessage_;
+    qint64 progressBytes_ = 0;
+    bool progressScheduled_ = false;
 };
 
 } // namespace stowline::protocols

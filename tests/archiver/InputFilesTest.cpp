@@ -49,7 +49,7 @@ protected:
         std::vector<std::string> command{stowarcPath_};
         command.insert(command.end(), arguments.begin(), arguments.end());
         const pid_t child =
-            spawn(command, {root_.string(), {}, std::nullopt}, path("out.txt"), path("err.txt"));
+            spawn(command, inFolder(root_.string()), path("out.txt"), path("err.txt"));
         return awaitChild(child, std::chrono::seconds(10));
     }
 };

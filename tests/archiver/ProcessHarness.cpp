@@ -18,6 +18,12 @@ pid_t spawn(const std::vector<std::string>& command, const SpawnOptions& options
     for (const std::string& word : command)
         argv.push_back(const_cast<char*>(word.c_str()));
     argv.push_back(nullptr);
+    std::vector<char*> environment;
+    for (char** variable = environ; *variable != nullptr; ++variable)
+        environment.push_back(*variable);
+    for (const std::string& variable : options.environment)
+        environment.push_back(const_cast<char*>(variable.c_str()));
+    environment.push_back(nullptr);
     const pid_t child = ::fork();
     if (child != 0)
         return child;
@@ -38,7 +44,9 @@ pid_t spawn(const std::vector<std::string>& command, const SpawnOptions& options
         ::setrlimit(RLIMIT_FSIZE, &limit);
         ::signal(SIGXFSZ, SIG_IGN);
     }
-    ::execv(argv[0], argv.data());
+    if (options.passedFd >= 0 && ::fcntl(options.passedFd, F_SETFD, 0) != 0)
+        ::_exit(126);
+    ::execve(argv[0], argv.data(), environment.data());
     ::_exit(127);
 }
 
@@ -128,7 +136,7 @@ ProcessResult ArchiverProcess::tool(const std::vector<std::string>& command) con
     const std::string err =
         (fs::temp_directory_path() / (root_.filename().string() + ".terr")).string();
     ProcessResult result;
-    result.exitCode = finish(spawn(command, {root_.string(), {}, std::nullopt}, out, err));
+    result.exitCode = finish(spawn(command, inFolder(root_.string()), out, err));
     result.out = read(out);
     result.err = read(err);
     fs::remove(out);
@@ -167,8 +175,8 @@ std::string ArchiverProcess::streamed(const std::string& archive, const std::str
         (fs::temp_directory_path() / (root_.filename().string() + ".sout")).string();
     const std::string err =
         (fs::temp_directory_path() / (root_.filename().string() + ".serr")).string();
-    const int exitCode = finish(spawn({"/usr/bin/bsdtar", "-xOf", "-", name},
-                                      {root_.string(), archive, std::nullopt}, out, err));
+    const int exitCode = finish(
+        spawn({"/usr/bin/bsdtar", "-xOf", "-", name}, inFolder(root_.string(), archive), out, err));
     EXPECT_EQ(exitCode, 0) << "bsdtar -xOf - " << name << " < " << archive << ": " << read(err);
     const std::string content = read(out);
     fs::remove(out);

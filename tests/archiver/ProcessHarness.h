@@ -21,9 +21,19 @@ struct ProcessResult {
 
 struct SpawnOptions {
     std::string workingFolder;
-    std::string inputFile;             // standard input; empty: none
-    std::optional<long> fileSizeLimit; // RLIMIT_FSIZE for the child, with SIGXFSZ ignored
+    std::string inputFile;                // standard input; empty: none
+    std::optional<long> fileSizeLimit;    // RLIMIT_FSIZE for the child, with SIGXFSZ ignored
+    std::vector<std::string> environment; // "NAME=value" added to the child's environment
+    int passedFd = -1;                    // a close-on-exec descriptor the child inherits
 };
+
+// Runs in `folder`, standard input from `inputFile` (empty: none).
+inline SpawnOptions inFolder(const std::string& folder, const std::string& inputFile = {}) {
+    SpawnOptions options;
+    options.workingFolder = folder;
+    options.inputFile = inputFile;
+    return options;
+}
 
 // Starts a program; the caller waits for it with finish().
 pid_t spawn(const std::vector<std::string>& command, const SpawnOptions& options,

@@ -62,7 +62,7 @@ TEST_F(Safety, StopRemovesTheUnfinishedArchiveAndKeepsEverySource) {
 
     const pid_t child =
         spawn({stowarcPath_, "a", "-m5", "-df", "-ep1", "-ilog" + log, archive, big},
-              {root_.string(), {}, std::nullopt}, path("o.txt"), path("e.txt"));
+              inFolder(root_.string()), path("o.txt"), path("e.txt"));
     // Wait until the new archive is being written, then stop it.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     bool writing = false;
@@ -112,7 +112,10 @@ TEST_F(Safety, ErrorsGiveTheirExitCodeAndALogLine) {
         {{"d", path("absent.zip"), "*.*"}, 6, "cannot find the archive"},
         {{"a", foreign, file}, 2, "not a ZIP archive"},
         {{"a", path("src/a.txt/arc.zip"), file}, 9, "cannot create"},
-        {{"a", "-m0", path("big.zip"), path("src/noise.bin")}, 5, "cannot write", {"", "", 65536}},
+        {{"a", "-m0", path("big.zip"), path("src/noise.bin")},
+         5,
+         "cannot write",
+         {"", "", 65536, {}, -1}},
     };
     for (std::size_t index = 0; index < cases.size(); ++index) {
         const Case& c = cases[index];

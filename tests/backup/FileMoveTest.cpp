@@ -68,4 +68,20 @@ TEST(FileMove, NeverReplacesAnExistingTargetAndKeepsTheSourceOnFailure) {
     EXPECT_EQ(readFile(source), "new");
 }
 
+TEST(FileMove, ACopyReportsItsBytesInStepsUpToTheWholeFile) {
+    QTemporaryDir local;
+    QTemporaryDir shm(QStringLiteral("/dev/shm/stowline-move-XXXXXX"));
+    ASSERT_TRUE(shm.isValid());
+    const qint64 size = 40 * 1024 * 1024 + 3;
+    const QString from = shm.filePath(QStringLiteral("big.zip"));
+    writeFile(from, QByteArray(size, 'x'));
+    QList<qint64> reports;
+    ASSERT_TRUE(backup::moveFile(from, local.filePath(QStringLiteral("big.zip")), nullptr,
+                                 [&](qint64 copied) { reports << copied; }));
+    ASSERT_GE(reports.size(), 3) << "a report per step of 16 MiB";
+    for (qsizetype i = 1; i < reports.size(); ++i)
+        EXPECT_GT(reports[i], reports[i - 1]);
+    EXPECT_EQ(reports.last(), size);
+}
+
 } // namespace

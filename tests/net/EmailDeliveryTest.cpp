@@ -248,5 +248,38 @@ TEST(NetDeliveries, EmailThenFtpDeliverTheSameArchives) {
     EXPECT_FALSE(f.flags.ErrorLogged);
 }
 
+// Both deliveries count the bytes of the archives they sent, up to all of them.
+TEST(NetDeliveries, ProgressCountsTheArchiveBytesSentByEmailAndFtp) {
+    NetRun f;
+    SmtpServer mail;
+    FtpServer ftp;
+    const int archiveBytes = 1024 * 1024;
+    f.useFakeArchiver(FakeArchives{.bytes = archiveBytes, .volumes = 2});
+    useEmail(f, mail);
+    f.preset.ftp = true;
+    f.preset.fse = ftp.address();
+    f.preset.fus = QStringLiteral("user");
+    f.preset.fpa = QStringLiteral("secret");
+    backup::RunProgress& progress = f.run.progress();
+    QMap<backup::RunProgress::Phase, QList<qint64>> seen;
+    QObject::connect(&progress, &backup::RunProgress::changed, [&] {
+        if (const auto phase = progress.currentPhase())
+            seen[*phase] << progress.figures(*phase).done;
+    });
+
+    const QStringList lines = f.runPreset();
+
+    ASSERT_EQ(lines.last(), "Docs: Done.") << lines.join('\n').toStdString();
+    for (const auto phase : {backup::RunProgress::Phase::Email, backup::RunProgress::Phase::Ftp}) {
+        const backup::RunProgress::PhaseFigures& figures = progress.figures(phase);
+        EXPECT_TRUE(figures.ended);
+        EXPECT_EQ(figures.total, 2 * archiveBytes);
+        EXPECT_EQ(figures.done, 2 * archiveBytes);
+        const QList<qint64>& done = seen[phase];
+        for (qsizetype i = 1; i < done.size(); ++i)
+            EXPECT_GE(done[i], done[i - 1]) << i;
+    }
+}
+
 } // namespace
 } // namespace stowline::net::testing

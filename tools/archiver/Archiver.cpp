@@ -5,6 +5,7 @@
 #include "archiver/EntryWriter.h"
 #include "archiver/FileIo.h"
 #include "archiver/NameMask.h"
+#include "archiver/ProgressPipe.h"
 #include "archiver/Reporter.h"
 #include "archiver/Selection.h"
 #include "archiver/StopRequest.h"
@@ -192,13 +193,30 @@ void removeArchivedSources(const std::vector<SourceItem>& items,
 
 class AddCommand {
 public:
-    AddCommand(const CommandLine& line, Reporter& reporter, StopRequest& stop)
-        : line_(line), reporter_(reporter), stop_(stop) {}
+    AddCommand(const CommandLine& line, Reporter& reporter, StopRequest& stop,
+               ProgressPipe& progress)
+        : line_(line), reporter_(reporter), stop_(stop), progress_(progress) {}
 
     void run();
 
 private:
+    // What writeAndReplace put in place of the archive.
+    struct WrittenArchive {
+        std::uint64_t bytes = 0;
+        std::size_t volumes = 0;
+    };
+
     std::string archiveName() const;
+    void prepareArchiveFolder();
+    SelectionOptions selectionOptions() const;
+    void readOldArchive(SelectionOptions& options);
+    void selectAndPlan(const SelectionOptions& options);
+    bool nothingChanges() const;
+    std::uint64_t bytesToAdd() const;
+    void keepUnchangedArchive();
+    WrittenArchive writeAndReplace();
+    void checkWritten(const std::vector<std::string>& files);
+    void reportAdded(const WrittenArchive& written);
     void checkPassword();
     void plan();
     void writeNewArchive(VolumeWriter& volumes);
@@ -208,6 +226,7 @@ private:
     const CommandLine& line_;
     Reporter& reporter_;
     StopRequest& stop_;
+    ProgressPipe& progress_;
     std::time_t now_ = std::time(nullptr);
     std::string archivePath_;
     std::vector<std::string> oldFiles_;
@@ -282,14 +301,18 @@ void AddCommand::plan() {
 void AddCommand::addItems(EntryWriter& writer) {
     results_.assign(selection_.items.size(), AddResult::Skipped);
     for (std::size_t index : toAdd_) {
-        results_[index] = writer.add(selection_.items[index]);
+        const SourceItem& item = selection_.items[index];
+        progress_.beginItem(
+            item.kind == SourceItem::Kind::File ? static_cast<std::uint64_t>(item.state.size) : 0);
+        results_[index] = writer.add(item);
+        progress_.endItem();
         if (results_[index] != AddResult::Skipped)
-            written_.insert(entryName(selection_.items[index]));
+            written_.insert(entryName(item));
     }
 }
 
 void AddCommand::writeNewArchive(VolumeWriter& volumes) {
-    EntryWriter writer(volumes, line_.level, line_.password, reporter_, stop_);
+    EntryWriter writer(volumes, line_.level, line_.password, reporter_, stop_, progress_);
     addItems(writer);
     if (written_.empty())
         throw ArchiverError(ExitCode::NoFiles, "no file could be archived");
@@ -301,7 +324,7 @@ void AddCommand::writeUpdatedArchive(VolumeWriter& volumes, WorkFolder& work) {
     // as they are into the new archive, so nothing already archived is packed again.
     VolumeWriter fresh(work.path("new.zip"), 0, stop_);
     {
-        EntryWriter writer(fresh, line_.level, line_.password, reporter_, stop_);
+        EntryWriter writer(fresh, line_.level, line_.password, reporter_, stop_, progress_);
         addItems(writer);
         writer.finish({});
     }
@@ -347,14 +370,34 @@ void AddCommand::writeUpdatedArchive(VolumeWriter& volumes, WorkFolder& work) {
 }
 
 void AddCommand::run() {
+    prepareArchiveFolder();
+    comment_ = readComment(line_, reporter_, stop_);
+    SelectionOptions options = selectionOptions();
+    readOldArchive(options);
+    selectAndPlan(options);
+    if (nothingChanges()) {
+        keepUnchangedArchive();
+        progress_.finish();
+        return;
+    }
+    progress_.start(bytesToAdd());
+    const WrittenArchive written = writeAndReplace();
+    if (line_.deletion != SourceDeletion::Keep)
+        removeArchivedSources(selection_.items, results_, line_.deletion, reporter_, stop_);
+    progress_.finish();
+    reportAdded(written);
+}
+
+void AddCommand::prepareArchiveFolder() {
     archivePath_ = archiveName();
     reporter_.setArchive(archivePath_);
     const std::string folder = folderOf(archivePath_);
     if (!makeFolders(folder))
         throw ArchiverError(ExitCode::Create,
                             "cannot create the folder \"" + folder + "\": " + errorText(errno));
+}
 
-    comment_ = readComment(line_, reporter_, stop_);
+SelectionOptions AddCommand::selectionOptions() const {
     const std::string current = currentFolder();
     SelectionOptions options;
     options.names = namesAndListLines(line_.names, line_.nameLists, stop_);
@@ -365,37 +408,58 @@ void AddCommand::run() {
     options.currentFolder = current;
     if (line_.olderThanSeconds)
         options.modifiedBefore = now_ - *line_.olderThanSeconds;
+    return options;
+}
 
+// The archive being updated, if there is one; its own files are never archived into it.
+void AddCommand::readOldArchive(SelectionOptions& options) {
     oldFiles_ = findArchiveFiles(archivePath_);
-    if (!oldFiles_.empty()) {
-        oldInput_.emplace(oldFiles_);
-        oldDirectory_ = readZipDirectory(*oldInput_);
-        for (const auto& identity : oldInput_->identities())
-            options.leaveOut.insert(identity);
-        if (line_.password)
-            checkPassword();
-    } else if (line_.onlyExisting) {
-        throw ArchiverError(ExitCode::NoFiles,
-                            "there is no archive whose files could be freshened");
+    if (oldFiles_.empty()) {
+        if (line_.onlyExisting)
+            throw ArchiverError(ExitCode::NoFiles,
+                                "there is no archive whose files could be freshened");
+        return;
     }
+    oldInput_.emplace(oldFiles_);
+    oldDirectory_ = readZipDirectory(*oldInput_);
+    for (const auto& identity : oldInput_->identities())
+        options.leaveOut.insert(identity);
+    if (line_.password)
+        checkPassword();
+}
 
+void AddCommand::selectAndPlan(const SelectionOptions& options) {
     selection_ = selectSources(options, reporter_, stop_);
     if (std::none_of(selection_.items.begin(), selection_.items.end(),
                      [](const SourceItem& item) { return !item.storedName.empty(); }))
         throw ArchiverError(ExitCode::NoFiles, "no files to archive");
     plan();
+}
 
+bool AddCommand::nothingChanges() const {
     const bool dropsSomething = std::find(dropOld_.begin(), dropOld_.end(), true) != dropOld_.end();
     const bool commentChanges = comment_ && *comment_ != oldDirectory_.comment;
-    if (oldInput_ && toAdd_.empty() && !dropsSomething && !commentChanges) {
-        if (line_.testAfter)
-            testArchive(
-                *oldInput_, line_.password, [](std::string_view) { return true; }, stop_);
-        reporter_.info(archivePath_ + ": up to date");
-        return;
-    }
+    return oldInput_ && toAdd_.empty() && !dropsSomething && !commentChanges;
+}
 
-    WorkFolder work(folder);
+std::uint64_t AddCommand::bytesToAdd() const {
+    std::uint64_t total = 0;
+    for (std::size_t index : toAdd_)
+        if (selection_.items[index].kind == SourceItem::Kind::File)
+            total += static_cast<std::uint64_t>(selection_.items[index].state.size);
+    return total;
+}
+
+void AddCommand::keepUnchangedArchive() {
+    if (line_.testAfter)
+        testArchive(
+            *oldInput_, line_.password, [](std::string_view) { return true; }, stop_);
+    reporter_.info(archivePath_ + ": up to date");
+}
+
+// The new archive is written in a work folder, checked and then renamed into place.
+AddCommand::WrittenArchive AddCommand::writeAndReplace() {
+    WorkFolder work(folderOf(archivePath_));
     const std::uint64_t volumeSize =
         line_.volumeSize.value_or(oldInput_ ? oldInput_->volumeSize() : 0);
     VolumeWriter volumes(work.path("archive"), volumeSize, stop_);
@@ -406,8 +470,14 @@ void AddCommand::run() {
     // Flushed to the disk before it replaces an archive or before files are deleted.
     const bool sync = oldInput_.has_value() || line_.deletion != SourceDeletion::Keep;
     volumes.finish(sync);
+    checkWritten(volumes.files());
+    stop_.check();
+    replaceArchive(volumes.files(), archivePath_, oldFiles_, sync);
+    return {volumes.written(), volumes.files().size()};
+}
 
-    const PartedInput result(volumes.files());
+void AddCommand::checkWritten(const std::vector<std::string>& files) {
+    const PartedInput result(files);
     readZipDirectory(result);
     if (line_.testAfter)
         testArchive(
@@ -416,16 +486,13 @@ void AddCommand::run() {
         testArchive(
             result, line_.password,
             [this](std::string_view name) { return written_.count(std::string(name)) > 0; }, stop_);
-    stop_.check();
-    replaceArchive(volumes.files(), archivePath_, oldFiles_, sync);
+}
 
-    if (line_.deletion != SourceDeletion::Keep)
-        removeArchivedSources(selection_.items, results_, line_.deletion, reporter_, stop_);
+void AddCommand::reportAdded(const WrittenArchive& written) {
     reporter_.info(archivePath_ + ": " + std::to_string(written_.size()) + " added, " +
-                   sizeText(volumes.written()) +
-                   (volumes.files().size() > 1
-                        ? " in " + std::to_string(volumes.files().size()) + " volumes"
-                        : std::string()));
+                   sizeText(written.bytes) +
+                   (written.volumes > 1 ? " in " + std::to_string(written.volumes) + " volumes"
+                                        : std::string()));
 }
 
 void deleteFromArchive(const CommandLine& line, Reporter& reporter, StopRequest& stop) {
@@ -492,11 +559,12 @@ void testExistingArchive(const CommandLine& line, Reporter& reporter, StopReques
 
 } // namespace
 
-ExitCode runCommand(const CommandLine& line, Reporter& reporter, StopRequest& stop) {
+ExitCode runCommand(const CommandLine& line, Reporter& reporter, StopRequest& stop,
+                    ProgressPipe& progress) {
     try {
         switch (line.command) {
         case Command::Add:
-            AddCommand(line, reporter, stop).run();
+            AddCommand(line, reporter, stop, progress).run();
             break;
         case Command::Delete:
             deleteFromArchive(line, reporter, stop);

@@ -2,6 +2,7 @@
 
 #include "archiver/ExitCode.h"
 #include "archiver/FileIo.h"
+#include "archiver/ProgressPipe.h"
 #include "archiver/Reporter.h"
 #include "archiver/Selection.h"
 #include "archiver/StopRequest.h"
@@ -78,8 +79,8 @@ int openForReading(const std::string& path) {
 } // namespace
 
 EntryWriter::EntryWriter(PatchableSink& out, int level, const std::optional<std::string>& password,
-                         Reporter& reporter, StopRequest& stop)
-    : out_(out), reporter_(reporter), stop_(stop), buffer_(readBlock) {
+                         Reporter& reporter, StopRequest& stop, ProgressPipe& progress)
+    : out_(out), reporter_(reporter), stop_(stop), progress_(progress), buffer_(readBlock) {
     archive_ = archive_write_new();
     entry_ = archive_entry_new();
     if (archive_ == nullptr || entry_ == nullptr)
@@ -229,6 +230,7 @@ AddResult EntryWriter::writeFileData(const SourceItem& item, int descriptor) {
         if (archive_write_data(archive_, buffer_.data(), static_cast<std::size_t>(got)) < 0)
             fail("cannot add \"" + item.path + "\"");
         done += got;
+        progress_.advance(static_cast<std::uint64_t>(got));
     }
     if (!problem.empty()) {
         // The header promised `declared` bytes; the entry is filled up with zeros so the

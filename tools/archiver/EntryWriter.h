@@ -14,6 +14,7 @@ struct archive_entry;
 
 namespace stowline::archiver {
 
+class ProgressPipe;
 class Reporter;
 class StopRequest;
 struct SourceItem;
@@ -36,8 +37,9 @@ enum class AddResult {
 // A name that is not valid UTF-8 loses its UTF-8 mark the same way.
 class EntryWriter {
 public:
+    // Every byte read from a file is counted in `progress`.
     EntryWriter(PatchableSink& out, int level, const std::optional<std::string>& password,
-                Reporter& reporter, StopRequest& stop);
+                Reporter& reporter, StopRequest& stop, ProgressPipe& progress);
     ~EntryWriter();
     EntryWriter(const EntryWriter&) = delete;
     EntryWriter& operator=(const EntryWriter&) = delete;
@@ -64,6 +66,7 @@ private:
     PatchableSink& out_;
     Reporter& reporter_;
     StopRequest& stop_;
+    ProgressPipe& progress_;
     archive* archive_ = nullptr;
     archive_entry* entry_ = nullptr;
     std::exception_ptr sinkError_;

@@ -1,10 +1,12 @@
 // stowarc: the archiver bundled with Stowline. See README.md for the command line.
 
 #include "archiver/Archiver.h"
+#include "archiver/ProgressPipe.h"
 #include "archiver/Reporter.h"
 #include "archiver/StopRequest.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -22,5 +24,6 @@ int main(int argc, char** argv) {
         return static_cast<int>(reporter.exitCode());
     }
     StopRequest stop;
-    return static_cast<int>(runCommand(*parsed.commandLine, reporter, stop));
+    ProgressPipe progress(std::getenv(progressVariable));
+    return static_cast<int>(runCommand(*parsed.commandLine, reporter, stop, progress));
 }

@@ -46,6 +46,13 @@ public:
         processes << process.get();
         return process;
     }
+    // Recorded as start() records; the descriptor goes to `passed`.
+    std::unique_ptr<RunningProcess> startPassing(const QString& file, const QString& parameters,
+                                                 bool hidden, const PassedDescriptor& descriptor,
+                                                 QString* error = nullptr) override {
+        passed << descriptor.variable;
+        return start(file, parameters, hidden, error);
+    }
     bool startDetached(const QString& file, const QString& parameters, bool,
                        QString* error = nullptr) override {
         started << file + QLatin1Char('|') + parameters + QStringLiteral(" (detached)");
@@ -53,6 +60,7 @@ public:
     }
 
     QStringList started;
+    QStringList passed; // the variables of the descriptors passed
     QStringList unstartable;
     // The processes handed out by start(), as long as their owner keeps them.
     QList<QPointer<FakeRunningProcess>> processes;

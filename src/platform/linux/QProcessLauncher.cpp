@@ -4,9 +4,12 @@
 
 #include <QFileInfo>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QStandardPaths>
 
 #include <csignal>
+
+#include <fcntl.h>
 
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -17,19 +20,27 @@ namespace {
 
 class ChildProcess final : public RunningProcess {
 public:
-    ChildProcess() {
+    explicit ChildProcess(const PassedDescriptor& passed = {}) {
         connect(&process_, &QProcess::finished, this, [this] {
             finished_ = true;
             emit finished();
         });
+        if (passed.fd >= 0) {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(passed.variable, QString::number(passed.fd));
+            process_.setProcessEnvironment(environment);
+        }
         // A program in its own process group can be ended together with its children.
         // A program we wait for also ends when the program dies without ending it (a
         // crash, SIGKILL), rather than running on as an orphan nobody reports.
-        process_.setChildProcessModifier([parent = ::getpid()] {
+        // The passed descriptor is opened close-on-exec; only this child keeps it.
+        process_.setChildProcessModifier([parent = ::getpid(), fd = passed.fd] {
             ::setpgid(0, 0);
             ::prctl(PR_SET_PDEATHSIG, SIGTERM);
             if (::getppid() != parent)
                 ::raise(SIGTERM);
+            if (fd >= 0)
+                ::fcntl(fd, F_SETFD, 0);
         });
     }
     ~ChildProcess() override {
@@ -104,6 +115,16 @@ std::unique_ptr<RunningProcess> QProcessLauncher::start(const QString& file,
                                                         QString* error) {
     const auto [program, arguments] = commandFor(file, parameters);
     auto child = std::make_unique<ChildProcess>();
+    if (!child->start(program, arguments, hidden, error))
+        return nullptr;
+    return child;
+}
+
+std::unique_ptr<RunningProcess>
+QProcessLauncher::startPassing(const QString& file, const QString& parameters, bool hidden,
+                               const PassedDescriptor& passed, QString* error) {
+    const auto [program, arguments] = commandFor(file, parameters);
+    auto child = std::make_unique<ChildProcess>(passed);
     if (!child->start(program, arguments, hidden, error))
         return nullptr;
     return child;

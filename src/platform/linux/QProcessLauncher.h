@@ -10,6 +10,9 @@ class QProcessLauncher final : public ProcessLauncher {
 public:
     std::unique_ptr<RunningProcess> start(const QString& file, const QString& parameters,
                                           bool hidden, QString* error = nullptr) override;
+    std::unique_ptr<RunningProcess> startPassing(const QString& file, const QString& parameters,
+                                                 bool hidden, const PassedDescriptor& passed,
+                                                 QString* error = nullptr) override;
     bool startDetached(const QString& file, const QString& parameters, bool hidden,
                        QString* error = nullptr) override;
 };
