@@ -13,6 +13,7 @@ packages=(
   # test peers and tools
   python3-pyftpdlib python3-openssl python3-aiosmtpd vsftpd xorriso libarchive-tools
   openssl curl zip unzip clang-format
+  python3-dbusmock
 )
 
 missing=()
