@@ -6,9 +6,11 @@
 #include "backup/PresetList.h"
 #include "backup/UnavailableDeliveries.h"
 #include "core/Program.h"
+#include "net/Dialup.h"
 #include "net/NetDeliveries.h"
 #include "net/ReportMailer.h"
 #include "platform/linux/LocalSocketNamedEvent.h"
+#include "platform/linux/NetworkManagerDialup.h"
 #include "platform/linux/SystemdPowerActions.h"
 #include "protocols/CurlDriver.h"
 #include "scheduler/Schedule.h"
@@ -39,6 +41,8 @@ public:
     core::Program& program() { return program_; }
     // Error reports and log e-mails ("/SENDLOG").
     net::ReportMailer& reports() { return reports_; }
+    // The dial-up commands of the settings dialog.
+    net::Dialup& dialup() { return dialup_; }
 
 private:
     void connectParts();
@@ -49,9 +53,10 @@ private:
     backup::PresetStore store_;
     backup::PresetList presets_;
     protocols::CurlDriver curl_;
-    // Disc, dial-up and hang-up are not in this build: a preset asking for them gets a
-    // clear error line.
+    // The disc is not in this build: a preset asking for it gets a clear error line.
     backup::UnavailableDeliveries unavailable_;
+    platform::NetworkManagerDialup dialupConnections_;
+    net::Dialup dialup_;
     net::NetDeliveries deliveries_;
     net::ReportMailer reports_;
     backup::BackupRun run_;
