@@ -25,6 +25,8 @@ Dialup::Dialup(DialupServices services, backup::RunDeliveries& others, DialupTim
     waitfordialup.setSingleShot(true);
     connect(&waitfordialup, &QTimer::timeout, this, &Dialup::waitfordialupTimer);
     connect(&services_.connections, &DialupConnections::stateChanged, this, &Dialup::stateChanged);
+    connect(&services_.connections, &DialupConnections::entriesChanged, this,
+            &Dialup::entriesChanged);
 }
 
 QString Dialup::text(const char16_t* key) const {
@@ -91,6 +93,13 @@ void Dialup::DialEntry() {
         services_.log.WriteLog(text(u"dialupredialing") + entry +
                                QStringLiteral(" [%1/%2].").arg(redials - RedialsLeft).arg(redials));
     }
+}
+
+void Dialup::DialTest() {
+    // Redials count within a run only; a test dial is always the first.
+    RedialsLeft = services_.options.dnr;
+    DialWaitOver = false;
+    DialEntry();
 }
 
 void Dialup::stateChanged(const DialReport& report) {

@@ -76,6 +76,8 @@ public:
     // The first active connection dialled from `name`, compared without case.
     std::optional<platform::ActiveDialup> GetActiveConnHandle(const QString& name);
 
+    // The settings dialog's dial button: one attempt, logged as the first dial.
+    void DialTest();
     // The settings dialog's entry list and its buttons.
     DialupEntryList GetEntries();
     // Opens the connection manager's editor; false (and an error line) when it cannot.
@@ -85,6 +87,10 @@ public:
     bool DeleteEntry(const QString& name);
 
     bool holdsConnection() const { return !handle_.isEmpty(); }
+
+signals:
+    // An entry was added or removed (the editor saved one): the list is worth reading again.
+    void entriesChanged();
 
 private:
     QList<platform::ActiveDialup> GetActiveConn();

@@ -17,6 +17,7 @@ namespace {
 using platform::ActiveDialup;
 using Outcome = platform::FakeDialupConnections::Outcome;
 using DialStart = platform::DialupConnections::DialStart;
+using protocols::test::waitUntil;
 
 // A second of waiting lasts 10 ms here, a settling pause 5 ms.
 constexpr DialupTimings kFast{std::chrono::milliseconds(10), std::chrono::milliseconds(5)};
@@ -274,6 +275,21 @@ TEST(Dialup, SettingsEntryListSelectsTheOptionsEntry) {
     env.connections.listError = QStringLiteral("The manager refused.");
     EXPECT_TRUE(env.dialup.GetEntries().names.isEmpty());
     EXPECT_EQ(env.logMessages().last(), QStringLiteral("DIALUP - The manager refused. [!]"));
+}
+
+TEST(Dialup, SettingsDialAndHangUpButtons) {
+    DialupRun env;
+    env.connections.outcomes = {Outcome::Busy, Outcome::Connect};
+    // After a run that used up its redials, a test dial still counts as the first.
+    env.dialup.DialTest();
+    ASSERT_TRUE(waitUntil([&env] { return !env.dialup.holdsConnection(); }));
+    env.dialup.DialTest();
+    ASSERT_TRUE(waitUntil([&env] { return env.logMessages().contains(kConnected); }));
+    env.dialup.Hangup();
+    EXPECT_EQ(env.logMessages(),
+              (QStringList{kDialing, kBusy, kHangingUp, kDialing, kConnected, kHangingUp}));
+    EXPECT_EQ(env.connections.calls,
+              (QStringList{kDialOffice, "hang up H1", kDialOffice, "hang up H2"}));
 }
 
 TEST(Dialup, DeleteAsksFirstAndReportsTheOutcome) {
