@@ -13,10 +13,14 @@ Application::Application(core::ProgramServices services, platform::ProcessLaunch
       unavailable_(program_.log(), program_.messages()),
       discStep_(disc::DiscStepServices{program_.flags(), program_.messages(), program_.log(),
                                        services.prompts, store_, discEngine_}),
+      dialupConnections_([] { return QDBusConnection::systemBus(); }),
+      dialup_(net::DialupServices{program_.flags(), program_.options(), program_.messages(),
+                                  program_.log(), services.prompts, dialupConnections_},
+              discDeliveries_),
       deliveries_(net::DeliveryServices{program_.flags(), program_.folders(), program_.options(),
                                         program_.messages(), program_.log(), services.clock, store_,
                                         curl_},
-                  discDeliveries_),
+                  dialup_),
       reports_(program_.flags(), program_.options(), program_.messages(), program_.log(),
                services.clock, curl_),
       run_(backup::RunServices{
@@ -54,6 +58,8 @@ void Application::connectParts() {
     // Entries another instance handed over are looked at without waiting for the timer.
     QObject::connect(&scheduleUpdates_, &platform::LocalSocketEventListener::signalled, &engine_,
                      &scheduler::SchedulerEngine::tickSoon);
+    // A connection the program still holds is hung up before it ends.
+    QObject::connect(&program_, &core::Program::savingState, &dialup_, &net::Dialup::Disconnected);
     QObject::connect(&program_, &core::Program::savingState, &program_, [this] {
         engine_.stop();
         schedule_.SaveSchedule();

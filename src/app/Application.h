@@ -8,10 +8,12 @@
 #include "core/Program.h"
 #include "disc/DiscDeliveries.h"
 #include "disc/IsoburnDiscEngine.h"
+#include "net/Dialup.h"
 #include "net/NetDeliveries.h"
 #include "net/ReportMailer.h"
 #include "platform/linux/LocalSocketNamedEvent.h"
 #include "platform/linux/LogindSleepInhibitor.h"
+#include "platform/linux/NetworkManagerDialup.h"
 #include "platform/linux/SystemdPowerActions.h"
 #include "protocols/CurlDriver.h"
 #include "scheduler/Schedule.h"
@@ -53,6 +55,8 @@ public:
     void setMainWindow(ui::MainWindow* window) { host_.setMainWindow(window); }
     // The recorder list and drive information of the preset editor.
     disc::DiscEngine& discEngine() { return discEngine_; }
+    // The dial-up commands of the settings dialog.
+    net::Dialup& dialup() { return dialup_; }
 
 private:
     void connectParts();
@@ -63,12 +67,13 @@ private:
     backup::PresetStore store_;
     backup::PresetList presets_;
     protocols::CurlDriver curl_;
-    // Dial-up and hang-up are not in this build: a preset asking for them gets a clear
-    // error line.
+    // Every delivery step this build has; a step it lacks gets a clear error line.
     backup::UnavailableDeliveries unavailable_;
     disc::IsoburnDiscEngine discEngine_;
     disc::DiscStep discStep_;
     disc::DiscDeliveries discDeliveries_{discStep_, unavailable_};
+    platform::NetworkManagerDialup dialupConnections_;
+    net::Dialup dialup_;
     net::NetDeliveries deliveries_;
     net::ReportMailer reports_;
     platform::LogindSleepInhibitor sleepInhibitor_{QDBusConnection::systemBus()};

@@ -262,8 +262,15 @@ void BackupRun::deliver() {
         endAborted();
         return;
     }
-    if (services_.options.des && (preset.smt || preset.ftp))
+    if (services_.options.des && (preset.smt || preset.ftp)) {
         services_.deliveries.dialUp(run_);
+        // The step has logged the request and hung up what it was dialling.
+        if (services_.flags.AbortRequested) {
+            cleanUp();
+            services_.log.WriteError(services_.messages.text(u"aborted"));
+            return;
+        }
+    }
     if (preset.smt)
         services_.deliveries.startEmailDelivery(run_);
     if (preset.ftp)
@@ -283,7 +290,8 @@ void BackupRun::deliver() {
         services_.log.WriteError(services_.messages.text(u"aborted"));
         return;
     }
-    if (services_.options.des && services_.options.dha)
+    // A connection that was up before the run is never hung up.
+    if (services_.options.des && services_.options.dha && run_.DialConnectionOk && run_.DialedByUs)
         services_.deliveries.hangUp(run_);
 
     if (preset.ctf) {

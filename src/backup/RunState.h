@@ -26,6 +26,10 @@ struct RunState {
     bool RetryWaiting = false;    // a delivery waits before its next attempt
     bool archivesMade = false;    // archiving succeeded: the files are worth keeping
     QSet<QString> deliveredFiles; // names delivered by at least one step
+    // A dial-up connection is up for the network deliveries.
+    bool DialConnectionOk = false;
+    // This run's own dial brought that connection up.
+    bool DialedByUs = false;
     // The run's operation time-out; the deliveries re-arm it with their own limits.
     QTimer* Optimer = nullptr;
     // Where the steps report how far they have come; the run resets it when it starts.

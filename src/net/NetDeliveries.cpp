@@ -24,13 +24,26 @@ NetDeliveries::NetDeliveries(DeliveryServices services, backup::RunDeliveries& o
     connect(&retrytimer, &QTimer::timeout, this, &NetDeliveries::retrytimerTimer);
 }
 
+bool NetDeliveries::skippedWithoutDialup(backup::RunState& run, const char16_t* skipLine) {
+    if (!services_.options.des || run.DialConnectionOk)
+        return false;
+    // Without the connection the delivery would go out over whatever link happens to be up.
+    services_.log.WritePresetError(services_.messages.text(skipLine));
+    return true;
+}
+
 void NetDeliveries::startEmailDelivery(backup::RunState& run) {
     run_ = &run;
+    run.RetryWaiting = false;
+    if (skippedWithoutDialup(run, u"smtpskipnodualup"))
+        return;
     email_.start(run);
 }
 
 void NetDeliveries::startFtpDelivery(backup::RunState& run) {
     run_ = &run;
+    if (skippedWithoutDialup(run, u"ftpskipnodialup"))
+        return;
     const bool busyPolling = services_.options.cms;
     core::waitProcessingEvents([&run] { return !run.SmtpBusy; },
                                core::WaitRules()

@@ -11,8 +11,8 @@
 namespace stowline::net {
 
 // The network post-actions of a backup run: e-mail delivery, then the FTP upload, with
-// the retry timer they share and the grace period of an aborted run. The steps this
-// build does not have (disc, dial-up, hang-up) go to `others`.
+// the retry timer they share and the grace period of an aborted run. The other steps
+// (disc, dial-up, hang-up) go to `others`.
 class NetDeliveries final : public QObject, public backup::RunDeliveries {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(NetDeliveries)
@@ -35,6 +35,8 @@ private:
     // What the retry timer serves.
     enum class RetryMode { Ftp = 0, Email = 1, AbortGrace = 3 };
 
+    // With dial-up on, a delivery goes ahead only over the dialled connection.
+    bool skippedWithoutDialup(backup::RunState& run, const char16_t* skipLine);
     void scheduleRetry(RetryMode mode, int milliseconds);
     void retrytimerTimer();
 

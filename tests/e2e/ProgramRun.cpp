@@ -38,10 +38,10 @@ QProcessEnvironment ProgramSandbox::environment() const {
     environment.insert(QStringLiteral("TMPDIR"), path(QStringLiteral("tmp")));
     environment.insert(QStringLiteral("STOWLINE_PROGRAM_DIR"), programFolder());
     environment.insert(QStringLiteral("STOWLINE_DRY_POWER"), QStringLiteral("1"));
-    // No test reaches the machine's system bus: a socket that does not exist.
     environment.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"),
-                       QStringLiteral("unix:path=") +
-                           path(QStringLiteral("runtime/no-system-bus")));
+                       systemBus_.isEmpty()
+                           ? QStringLiteral("unix:path=") + path(QStringLiteral("no-system-bus"))
+                           : systemBus_);
     environment.remove(QStringLiteral("DISPLAY"));
     environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
     environment.remove(QStringLiteral("QT_QPA_PLATFORM"));

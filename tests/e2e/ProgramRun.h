@@ -22,6 +22,9 @@ public:
     QString dataFolder() const { return root_.filePath(QStringLiteral("data")); }
     QString path(const QString& relative) const { return root_.filePath(relative); }
     QProcessEnvironment environment() const;
+    // The bus the program takes for the system bus; by default one that does not exist,
+    // so that no test reaches the machine's own.
+    void useSystemBus(const QString& address) { systemBus_ = address; }
 
     // Starts the program with `arguments`; the caller owns the process.
     void start(QProcess& process, const QStringList& arguments = {}) const;
@@ -39,6 +42,7 @@ public:
 
 private:
     QTemporaryDir root_;
+    QString systemBus_;
 };
 
 // A sandbox whose data folder exists, with one file to back up under source().
