@@ -29,7 +29,10 @@ Application::Application(core::ProgramServices services, platform::ProcessLaunch
       scheduleAnnouncer_(QString::fromLatin1(scheduler::kScheduleEventName)),
       engine_(scheduler::SchedulerServices{schedule_, program_.flags(), program_.options(),
                                            program_.log(), program_.messages(), services.clock,
-                                           host_, power_, launcher, scheduleUpdates_}) {
+                                           host_, power_, launcher, scheduleUpdates_}),
+      remote_(remote::RemoteServices{program_.flags(), program_.folders(), program_.options(),
+                                     program_.messages(), program_.log(), services.clock, schedule_,
+                                     presets_.model(), store_, power_}) {
     connectParts();
 }
 
@@ -73,6 +76,8 @@ bool Application::start() {
                                   scheduleUpdates_.errorString());
     if (!program_.flags().SecondInstance)
         run_.ReportLeftRunFolders();
+    if (!program_.flags().SecondInstance && program_.options().rae)
+        remote_.start();
     schedule_.LoadSchedule();
     presets_.ScanPresets();
     const scheduler::CommandLineOutcome outcome = scheduler::CarryOutCommandLine(

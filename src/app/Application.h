@@ -8,6 +8,7 @@
 #include "core/Program.h"
 #include "net/NetDeliveries.h"
 #include "net/ReportMailer.h"
+#include "net/remote/RemoteAccess.h"
 #include "platform/linux/LocalSocketNamedEvent.h"
 #include "platform/linux/SystemdPowerActions.h"
 #include "protocols/CurlDriver.h"
@@ -39,6 +40,8 @@ public:
     core::Program& program() { return program_; }
     // Error reports and log e-mails ("/SENDLOG").
     net::ReportMailer& reports() { return reports_; }
+    // The remote-control server (the settings dialog's start and stop).
+    remote::RemoteAccess& remoteAccess() { return remote_; }
 
 private:
     void connectParts();
@@ -62,6 +65,7 @@ private:
     platform::LocalSocketEventListener scheduleUpdates_;
     platform::LocalSocketEventSender scheduleAnnouncer_;
     scheduler::SchedulerEngine engine_;
+    remote::RemoteAccess remote_;
 };
 
 } // namespace stowline::app

@@ -38,6 +38,7 @@ QProcessEnvironment ProgramSandbox::environment() const {
     environment.insert(QStringLiteral("TMPDIR"), path(QStringLiteral("tmp")));
     environment.insert(QStringLiteral("STOWLINE_PROGRAM_DIR"), programFolder());
     environment.insert(QStringLiteral("STOWLINE_DRY_POWER"), QStringLiteral("1"));
+    environment.insert(QStringLiteral("STOWLINE_REMOTE_ADDRESS"), QStringLiteral("127.0.0.1"));
     environment.remove(QStringLiteral("DISPLAY"));
     environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
     environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
