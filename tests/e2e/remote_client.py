@@ -10,6 +10,7 @@ import http.client
 import re
 import socket
 import sys
+import threading
 import time
 import urllib.parse
 
@@ -104,26 +105,36 @@ check(response.status == 400, f"CR/LF command: {response.status}")
 _, data = request("GET", "/log.htm")
 check(b"] Forged" not in data, "a forged line reached the log")
 
-# An 8 MB post is refused from its length and the server stays usable.
+# An 8 MB post is refused from its length and the server stays usable. The answer is
+# read while the body is still being sent, as a browser would.
 big = socket.create_connection((HOST, PORT), timeout=10)
-big.sendall(b"POST /cgi-bin/command HTTP/1.1\r\nHost: x\r\nAuthorization: Basic "
-            + CREDENTIAL.encode() + b"\r\nContent-Length: 8388608\r\n\r\n")
+answer_parts = []
+
+
+def read_answer():
+    try:
+        while True:
+            part = big.recv(65536)
+            if not part:
+                break
+            answer_parts.append(part)
+    except OSError:
+        pass
+
+
+reader = threading.Thread(target=read_answer)
+reader.start()
 try:
+    big.sendall(b"POST /cgi-bin/command HTTP/1.1\r\nHost: x\r\nAuthorization: Basic "
+                + CREDENTIAL.encode() + b"\r\nContent-Length: 8388608\r\n\r\n")
     chunk = b"x" * 65536
     for _ in range(128):
         big.sendall(chunk)
 except OSError:
     pass  # the server closed after its answer
-answer = b""
-try:
-    while True:
-        part = big.recv(65536)
-        if not part:
-            break
-        answer += part
-except OSError:
-    pass
+reader.join(20)
 big.close()
+answer = b"".join(answer_parts)
 check(answer.startswith(b"HTTP/1.1 413 "), f"8 MB post: {answer[:80]!r}")
 response, _ = request("GET", "/")
 check(response.status == 200, "server unusable after the large post")
