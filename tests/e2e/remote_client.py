@@ -103,7 +103,9 @@ check(b"&lt;script&gt;alert(1)&lt;/script&gt;" in data, "escaped command missing
 response, _ = post_form("/cgi-bin/command", {"Command": "Docs\r\n[2016.01.01 00:00:00] Forged"})
 check(response.status == 400, f"CR/LF command: {response.status}")
 _, data = request("GET", "/log.htm")
-check(b"] Forged" not in data, "a forged line reached the log")
+check(b'">[2016.01.01 00:00:00] Forged' not in data, "a forged line reached the log")
+check(b"&lt;U+000D&gt;&lt;U+000A&gt;[2016.01.01 00:00:00] Forged" in data,
+      "the refusal does not show the command")
 
 # An 8 MB post is refused from its length and the server stays usable. The answer is
 # read while the body is still being sent, as a browser would.
