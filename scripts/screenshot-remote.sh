@@ -9,4 +9,4 @@ cmake --build "$build_dir" --target e2e_tests >/dev/null
 mkdir -p docs/screenshots
 export STOWLINE_DRY_POWER=1
 STOWLINE_SCREENSHOT_DIR="$PWD/docs/screenshots" \
-  "$build_dir/tests/e2e/e2e_tests" --gtest_filter='RemoteControl.ChromiumSendsACommandThroughTheControlPanel'
+  "$build_dir/e2e_tests" --gtest_filter='RemoteControl.ChromiumSendsACommandThroughTheControlPanel'
