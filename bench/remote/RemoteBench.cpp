@@ -100,6 +100,7 @@ int main(int argc, char* argv[]) {
     options.rlo = QStringLiteral("bench");
     options.rpa = QStringLiteral("load");
     options.son = true;
+    options.lsz = 0; // the whole log stays in the list
     core::SaveOptions(options, data);
 
     QStringList log;
@@ -126,6 +127,8 @@ int main(int argc, char* argv[]) {
     environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
     QProcess stowline;
     stowline.setProcessEnvironment(environment);
+    stowline.setStandardOutputFile(QProcess::nullDevice());
+    stowline.setStandardErrorFile(QProcess::nullDevice());
     stowline.start(binary, {QStringLiteral("/hide")});
     const auto logHolds = [&](const QString& text) {
         const QStringList lines =
@@ -139,6 +142,7 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
+    std::fprintf(stderr, "server started\n");
     const QString base = QStringLiteral("http://127.0.0.1:%1").arg(port);
     const QString credential = QStringLiteral("bench:load");
     runCurl({QStringLiteral("-s"), QStringLiteral("-u"), credential, QStringLiteral("-d"),
@@ -153,17 +157,23 @@ int main(int argc, char* argv[]) {
 
     const quint16 staticPort = freePort();
     QProcess python;
+    // It logs every request on standard error; unread, the pipe would fill and stop it.
+    python.setStandardOutputFile(QProcess::nullDevice());
+    python.setStandardErrorFile(QProcess::nullDevice());
     python.start(QStringLiteral("/usr/bin/python3"),
                  {QStringLiteral("-m"), QStringLiteral("http.server"), QStringLiteral("--bind"),
                   QStringLiteral("127.0.0.1"), QStringLiteral("--directory"),
                   root.filePath(QStringLiteral("static")), QString::number(staticPort)});
-    python.setStandardOutputFile(QProcess::nullDevice());
     const QString staticUrl = QStringLiteral("http://127.0.0.1:%1/log.htm").arg(staticPort);
     waitFor([&] { return !runCurl({QStringLiteral("-s"), staticUrl}).isEmpty(); }, 10);
 
+    std::fprintf(stderr, "page of %lld bytes; static server up\n",
+                 static_cast<long long>(page.size()));
     const QString config = root.filePath(QStringLiteral("curl.cfg"));
     const double programSeconds = timeLoad(base + QStringLiteral("/log.htm"), credential, config);
+    std::fprintf(stderr, "program: %.2f s\n", programSeconds);
     const double staticSeconds = timeLoad(staticUrl, {}, config);
+    std::fprintf(stderr, "static: %.2f s\n", staticSeconds);
 
     // Every "/SHOWICON" that fell due before the load ended: how late was it carried out?
     waitFor([&] { return QDateTime::currentDateTime() > firstDue.addSecs(kTickEntries + 2); },

@@ -103,7 +103,8 @@ ParsedHead parseHead(QByteArrayView head) {
     return parsed;
 }
 
-QByteArray formatReply(const QByteArray& version, const HttpReply& reply) {
+// The status line and headers; the body follows.
+QByteArray replyHead(const QByteArray& version, const HttpReply& reply) {
     QByteArray out = version + ' ' + QByteArray::number(reply.status) + ' ' +
                      HttpServer::reasonPhrase(reply.status) + "\r\n";
     if (!reply.contentType.isEmpty())
@@ -112,7 +113,7 @@ QByteArray formatReply(const QByteArray& version, const HttpReply& reply) {
     for (const auto& [name, value] : reply.headers)
         out += name + ": " + value + "\r\n";
     out += "Connection: close\r\n\r\n";
-    return out + reply.body;
+    return out;
 }
 
 HttpReply plainReply(int status) {
@@ -221,7 +222,9 @@ private:
     void send(const HttpReply& reply) {
         state_ = State::Sending;
         afterSent_ = reply.afterSent;
-        socket_->write(formatReply(version_, reply));
+        // Head and body go out separately: a large body is not copied once more.
+        socket_->write(replyHead(version_, reply));
+        socket_->write(reply.body);
         socket_->disconnectFromHost();
     }
 
@@ -230,7 +233,8 @@ private:
     // the client might never see the answer.
     void refuse(int status) {
         state_ = State::Draining;
-        socket_->write(formatReply(version_, plainReply(status)));
+        const HttpReply reply = plainReply(status);
+        socket_->write(replyHead(version_, reply) + reply.body);
         socket_->readAll();
         QTimer::singleShot(server_.limits_.drainTime, this, [this] {
             if (socket_->state() != QAbstractSocket::UnconnectedState)

@@ -34,17 +34,37 @@ QString logPageHead(const PageContext& c, const QString& title) {
     return pageHead(c, title, QStringLiteral(".<BR><BR><font size=\"-1\">"));
 }
 
-QString logLines(const PageContext& c, const QStringList& lines) {
-    const qsizetype shown = std::clamp<qsizetype>(c.settings.lines, 0, lines.size());
-    QString out;
-    for (qsizetype i = lines.size() - shown; i < lines.size(); ++i) {
-        const QString& line = lines[i];
-        const bool isError = line.contains(QLatin1String("[!]"));
-        out += (isError ? QStringLiteral("<FONT color=\"#CC0000\">")
-                        : QStringLiteral("<FONT color=\"#000000\">")) +
-               line.toHtmlEscaped() + QStringLiteral("</FONT><BR>");
-    }
+// The last `settings.lines` of `lines` (none when that is 0 or negative).
+QByteArray joinLastLines(const PageContext& c, const QList<QByteArray>& lineHtml) {
+    const qsizetype shown = std::clamp<qsizetype>(c.settings.lines, 0, lineHtml.size());
+    qsizetype size = 0;
+    for (qsizetype i = lineHtml.size() - shown; i < lineHtml.size(); ++i)
+        size += lineHtml[i].size();
+    QByteArray out;
+    out.reserve(size);
+    for (qsizetype i = lineHtml.size() - shown; i < lineHtml.size(); ++i)
+        out += lineHtml[i];
     return out;
+}
+
+QList<QByteArray> linesHtml(const PageContext& c, const QStringList& lines) {
+    const qsizetype shown = std::clamp<qsizetype>(c.settings.lines, 0, lines.size());
+    QList<QByteArray> out;
+    out.reserve(shown);
+    for (qsizetype i = lines.size() - shown; i < lines.size(); ++i)
+        out.append(logLineHtml(lines[i]));
+    return out;
+}
+
+QByteArray logPageWith(const PageContext& c, const QString& title, const QByteArray& body) {
+    const QByteArray head = logPageHead(c, title).toUtf8();
+    const QByteArray end = kPageEnd.toUtf8();
+    QByteArray page;
+    page.reserve(head.size() + body.size() + end.size());
+    page += head;
+    page += body;
+    page += end;
+    return page;
 }
 
 QString headerCell(const QString& width, const QString& text) {
@@ -151,15 +171,26 @@ QString commandPage(const PageContext& c) {
                           "</BODY></HTML>");
 }
 
-QString logPage(const PageContext& c, const QStringList& lines) {
-    const QString title = c.messages.text(u"swllogfile");
-    return logPageHead(c, title) + logLines(c, lines) + kPageEnd;
+QByteArray logLineHtml(const QString& line) {
+    const bool isError = line.contains(QLatin1String("[!]"));
+    return (isError ? QByteArrayLiteral("<FONT color=\"#CC0000\">")
+                    : QByteArrayLiteral("<FONT color=\"#000000\">")) +
+           line.toHtmlEscaped().toUtf8() + QByteArrayLiteral("</FONT><BR>");
 }
 
-QString archiverLogPage(const PageContext& c, const std::optional<QStringList>& lines) {
+QByteArray logPage(const PageContext& c, const QStringList& lines) {
+    return logPageOf(c, linesHtml(c, lines));
+}
+
+QByteArray logPageOf(const PageContext& c, const QList<QByteArray>& lineHtml) {
+    return logPageWith(c, c.messages.text(u"swllogfile"), joinLastLines(c, lineHtml));
+}
+
+QByteArray archiverLogPage(const PageContext& c, const std::optional<QStringList>& lines) {
     const QString title = c.messages.text(u"winrarlogfile");
-    const QString body = lines ? logLines(c, *lines) : c.messages.text(u"nowinrarlogfile");
-    return logPageHead(c, title) + body + kPageEnd;
+    if (!lines)
+        return logPageWith(c, title, c.messages.text(u"nowinrarlogfile").toUtf8());
+    return logPageWith(c, title, joinLastLines(c, linesHtml(c, *lines)));
 }
 
 QString schedulePage(const PageContext& c, const QList<scheduler::tschdata>& entries,

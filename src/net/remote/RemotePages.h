@@ -35,9 +35,14 @@ QString startPage(const PageContext& context);
 QString controlPanelPage(const PageContext& context);
 QString commandPage(const PageContext& context);
 // `lines` is the whole event log, oldest first; the page shows the last few.
-QString logPage(const PageContext& context, const QStringList& lines);
+QByteArray logPage(const PageContext& context, const QStringList& lines);
+// One log line as the log pages show it, in UTF-8: escaped and coloured.
+QByteArray logLineHtml(const QString& line);
+// The event-log page from lines already made by logLineHtml, oldest first; a program
+// with a long log keeps them so that each request only joins bytes.
+QByteArray logPageOf(const PageContext& context, const QList<QByteArray>& lineHtml);
 // Nothing when the archiver's log does not exist.
-QString archiverLogPage(const PageContext& context, const std::optional<QStringList>& lines);
+QByteArray archiverLogPage(const PageContext& context, const std::optional<QStringList>& lines);
 QString schedulePage(const PageContext& context, const QList<scheduler::tschdata>& entries,
                      const QList<backup::PresetEntry>& presets);
 // The short page that answers a form and returns to the command page after a second.

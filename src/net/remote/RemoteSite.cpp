@@ -23,11 +23,15 @@ using protocols::HttpRequest;
 
 namespace {
 
-HttpReply htmlReply(const QString& page, int status = 200) {
+HttpReply htmlReply(const QByteArray& page, int status = 200) {
     HttpReply reply;
     reply.status = status;
-    reply.body = page.toUtf8();
+    reply.body = page;
     return reply;
+}
+
+HttpReply htmlReply(const QString& page, int status = 200) {
+    return htmlReply(page.toUtf8(), status);
 }
 
 HttpReply notFound() {
@@ -71,10 +75,43 @@ RemoteSite::RemoteSite(RemoteServices services, QObject* parent) : QObject(paren
     core::LogListModel& lines = s_.log.model();
     connect(&lines, &core::LogListModel::rowsInserted, this,
             [this, &lines](const QModelIndex&, int first, int last) {
-                for (int row = first; row <= last; ++row)
-                    if (core::EventLog::isErrorMessage(lines.lines().value(row)))
+                for (int row = first; row <= last; ++row) {
+                    const QString& line = lines.lines().at(row);
+                    if (core::EventLog::isErrorMessage(line))
                         ++errorLinesSinceStart_;
+                    if (logLineHtmlValid_)
+                        logLineHtml_.insert(row, logLineHtml(line));
+                }
             });
+    const auto forget = [this] {
+        logLineHtmlValid_ = false;
+        logLineHtml_.clear();
+        logPage_ = {};
+    };
+    connect(&lines, &core::LogListModel::modelReset, this, forget);
+    connect(&lines, &core::LogListModel::rowsRemoved, this, forget);
+}
+
+QByteArray RemoteSite::eventLogPage(const PageContext& c) {
+    const QDateTime second = c.now.addMSecs(-c.now.time().msec());
+    const qsizetype lineCount = s_.log.model().lines().size();
+    if (logPage_.second != second || logPage_.lineCount != lineCount ||
+        logPage_.settings.lines != c.settings.lines ||
+        logPage_.settings.refresh != c.settings.refresh)
+        logPage_ = {second, c.settings, lineCount, logPageOf(c, eventLogHtml())};
+    return logPage_.page;
+}
+
+const QList<QByteArray>& RemoteSite::eventLogHtml() {
+    if (!logLineHtmlValid_) {
+        const QStringList& lines = s_.log.model().lines();
+        logLineHtml_.clear();
+        logLineHtml_.reserve(lines.size());
+        for (const QString& line : lines)
+            logLineHtml_.append(logLineHtml(line));
+        logLineHtmlValid_ = true;
+    }
+    return logLineHtml_;
 }
 
 PageContext RemoteSite::context() const {
@@ -159,7 +196,7 @@ HttpReply RemoteSite::page(const QByteArray& path) {
     if (path == "/")
         return htmlReply(startPage(c));
     if (path == "/log.htm")
-        return htmlReply(logPage(c, s_.log.model().lines()));
+        return htmlReply(eventLogPage(c));
     if (path == "/cp.htm")
         return htmlReply(controlPanelPage(c));
     if (path == "/command.htm")

@@ -83,12 +83,27 @@ private:
     static protocols::HttpReply statusReply(const QByteArray& type, const QByteArray& body);
     ProgramStatus status() const;
     PageContext context() const;
+    const QList<QByteArray>& eventLogHtml();
+    QByteArray eventLogPage(const PageContext& context);
 
     RemoteServices s_;
     PageSettings settings_;
     std::function<QString()> progress_;
     QHash<QString, FailedLogins> failedLogins_;
     qint64 errorLinesSinceStart_ = 0;
+    // The event log's lines as the log page shows them, kept in step with the list
+    // (rebuilt after a reset), so a long log costs one join per request.
+    QList<QByteArray> logLineHtml_;
+    bool logLineHtmlValid_ = false;
+    // The last event-log page: the same second, settings and log give the same bytes,
+    // shared by every request that asks meanwhile.
+    struct CachedLogPage {
+        QDateTime second;
+        PageSettings settings;
+        qsizetype lineCount = -1;
+        QByteArray page;
+    };
+    CachedLogPage logPage_;
 };
 
 } // namespace stowline::remote
