@@ -3,9 +3,11 @@
 #include "SchedulerTestSupport.h"
 #include "backup/PresetFiles.h"
 #include "backup/PresetListModel.h"
+#include "net/remote/RemoteAccess.h"
 #include "platform/HeadlessPrompts.h"
 
 #include <QFile>
+#include <QTcpServer>
 
 #include <gtest/gtest.h>
 
@@ -338,6 +340,76 @@ TEST_F(RemoteSiteTest, UnknownPathsAndEmptyCommands) {
     const HttpReply empty = post("/cgi-bin/command", "Command=");
     EXPECT_TRUE(empty.body.contains("name=\"Command\""));
     EXPECT_TRUE(state.schedule.isEmpty());
+}
+
+} // namespace
+} // namespace stowline::remote
+
+namespace stowline::remote {
+namespace {
+
+class RemoteAccessTest : public RemoteSiteTest {
+protected:
+    RemoteAccessTest() { qputenv("STOWLINE_REMOTE_ADDRESS", "127.0.0.1"); }
+
+    RemoteAccess access{RemoteServices{state.flags, state.folders, state.options, state.messages,
+                                       state.log, state.clock, state.schedule, presets, store,
+                                       power}};
+};
+
+TEST_F(RemoteAccessTest, StartAndStopSayWhatHappened) {
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+    const QString port = QString::number(probe.serverPort());
+    probe.close();
+    state.options.rap = port;
+    access.start();
+    ASSERT_TRUE(access.isRunning());
+    access.start();
+    access.stop();
+    access.stop();
+    const QStringList messages = state.logMessages();
+    EXPECT_EQ(messages.first(),
+              QStringLiteral("HTTP - Starting remote access on port ") + port + QLatin1Char('.'));
+    EXPECT_EQ(messages.value(1), QStringLiteral("HTTP - Started."));
+    EXPECT_TRUE(messages.value(2).startsWith(QStringLiteral("HTTP - Available as http://")));
+    EXPECT_TRUE(messages.value(2).endsWith(QLatin1Char(':') + port + QLatin1Char('/')));
+    EXPECT_EQ(messages.value(3),
+              QStringLiteral("HTTP - Available as http://127.0.0.1:") + port + QLatin1Char('/'));
+    EXPECT_EQ(messages.mid(4), (QStringList{QStringLiteral("HTTP - Server is already running."),
+                                            QStringLiteral("HTTP - Stopped."),
+                                            QStringLiteral("HTTP - Server is not running now.")}));
+}
+
+TEST_F(RemoteAccessTest, RefusesToStartWithoutCredentialsOrWithABadPort) {
+    struct Case {
+        const char* name;
+        QString login;
+        QString port;
+        QString reason;
+    };
+    const Case cases[] = {
+        {"no credentials", QString(), QStringLiteral("8080"),
+         QStringLiteral("HTTP - No login name or password is set; the remote control is not "
+                        "started without them. [!]")},
+        {"port not a number", QStringLiteral("admin"), QStringLiteral("http"),
+         QStringLiteral("HTTP - The port \"http\" is not a number from 1 to 65535. [!]")},
+        {"port out of range", QStringLiteral("admin"), QStringLiteral("70000"),
+         QStringLiteral("HTTP - The port \"70000\" is not a number from 1 to 65535. [!]")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        state.options.rlo = c.login;
+        state.options.rpa = c.login;
+        state.options.rap = c.port;
+        const qsizetype before = state.log.model().lines().size();
+        access.start();
+        EXPECT_FALSE(access.isRunning());
+        EXPECT_EQ(state.logMessages().mid(before),
+                  (QStringList{QStringLiteral("HTTP - Starting remote access on port ") + c.port +
+                                   QLatin1Char('.'),
+                               QStringLiteral("HTTP - Unable to start server. [!]"), c.reason}));
+    }
 }
 
 } // namespace
