@@ -7,13 +7,14 @@ cd "$(dirname "$0")/.."
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-httpserver-dev qt6-websockets-dev libxkbcommon-dev
+  qt6-base-dev qt6-websockets-dev libxkbcommon-dev
   libcurl4-openssl-dev libarchive-dev libburn-dev libisofs-dev libisoburn-dev
   libgtest-dev
   # test peers and tools
   python3-pyftpdlib python3-openssl python3-aiosmtpd vsftpd xorriso libarchive-tools
   openssl curl zip unzip clang-format
   xvfb x11-utils x11-apps imagemagick dbus dbus-daemon python3-dbusmock
+  chromium python3-prometheus-client
 )
 
 missing=()

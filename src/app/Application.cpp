@@ -35,7 +35,10 @@ Application::Application(core::ProgramServices services, platform::ProcessLaunch
       scheduleAnnouncer_(QString::fromLatin1(scheduler::kScheduleEventName)),
       engine_(scheduler::SchedulerServices{schedule_, program_.flags(), program_.options(),
                                            program_.log(), program_.messages(), services.clock,
-                                           host_, power_, launcher, scheduleUpdates_}) {
+                                           host_, power_, launcher, scheduleUpdates_}),
+      remote_(remote::RemoteServices{program_.flags(), program_.folders(), program_.options(),
+                                     program_.messages(), program_.log(), services.clock, schedule_,
+                                     presets_.model(), store_, power_}) {
     connectParts();
 }
 
@@ -46,6 +49,7 @@ Application::~Application() {
 
 void Application::connectParts() {
     run_.setSleepInhibitor(&sleepInhibitor_);
+    remote_.site().setProgressSource([this] { return run_.progress().text(); });
     program_.log().setErrorReportSender(
         [this](const QString& line) { return reports_.SendErrorReport(line); });
     using backup::PresetList;
@@ -82,6 +86,8 @@ bool Application::start(const std::function<void()>& openWindows) {
                                   scheduleUpdates_.errorString());
     if (!program_.flags().SecondInstance)
         run_.ReportLeftRunFolders();
+    if (!program_.flags().SecondInstance && program_.options().rae)
+        remote_.start();
     schedule_.LoadSchedule();
     presets_.ScanPresets();
     if (openWindows && !program_.flags().SecondInstance)

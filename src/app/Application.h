@@ -11,6 +11,7 @@
 #include "net/Dialup.h"
 #include "net/NetDeliveries.h"
 #include "net/ReportMailer.h"
+#include "net/remote/RemoteAccess.h"
 #include "platform/linux/LocalSocketNamedEvent.h"
 #include "platform/linux/LogindSleepInhibitor.h"
 #include "platform/linux/NetworkManagerDialup.h"
@@ -57,6 +58,8 @@ public:
     disc::DiscEngine& discEngine() { return discEngine_; }
     // The dial-up commands of the settings dialog.
     net::Dialup& dialup() { return dialup_; }
+    // The remote-control server (the settings dialog's start and stop).
+    remote::RemoteAccess& remoteAccess() { return remote_; }
 
 private:
     void connectParts();
@@ -85,6 +88,7 @@ private:
     platform::LocalSocketEventListener scheduleUpdates_;
     platform::LocalSocketEventSender scheduleAnnouncer_;
     scheduler::SchedulerEngine engine_;
+    remote::RemoteAccess remote_;
 };
 
 } // namespace stowline::app

@@ -42,6 +42,7 @@ QProcessEnvironment ProgramSandbox::environment() const {
                        systemBus_.isEmpty()
                            ? QStringLiteral("unix:path=") + path(QStringLiteral("no-system-bus"))
                            : systemBus_);
+    environment.insert(QStringLiteral("STOWLINE_REMOTE_ADDRESS"), QStringLiteral("127.0.0.1"));
     environment.remove(QStringLiteral("DISPLAY"));
     environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
     environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
