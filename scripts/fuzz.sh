@@ -10,18 +10,7 @@ seconds=${1:-20}
 shift || true
 export STOWLINE_DRY_POWER=1 QT_QPA_PLATFORM=offscreen
 
-packages=(clang-14 libclang-rt-14-dev)
-missing=()
-for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
-    missing+=("$package")
-done
-if ((${#missing[@]})); then
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
-bash scripts/setup.sh >/dev/null
+STOWLINE_EXTRA_PACKAGES="clang-14 libclang-rt-14-dev" bash scripts/setup.sh >/dev/null
 
 build=build-fuzz
 if [[ ! -f $build/build.ninja ]]; then

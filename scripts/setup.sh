@@ -17,6 +17,10 @@ packages=(
   chromium python3-prometheus-client
 )
 
+# Callers may ask for more (scripts/fuzz.sh: the clang toolchain).
+read -r -a extra_packages <<<"${STOWLINE_EXTRA_PACKAGES:-}"
+packages+=("${extra_packages[@]}")
+
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||

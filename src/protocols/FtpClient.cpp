@@ -387,7 +387,7 @@ Outcome FtpClient::prepareDownload(Kind kind) {
 
 void FtpClient::reportProgress() {
     CURL* easy = session_.easy();
-    progressBytes_ = 0;
+    progress_.restart();
     curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &FtpClient::onProgress);
     curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
@@ -440,22 +440,6 @@ void FtpClient::report(int request, const Outcome& outcome) {
     emit requestDone(static_cast<FtpRequest>(request), outcome.error);
 }
 
-void FtpClient::noteProgress(qint64 bytes) {
-    if (bytes == progressBytes_)
-        return;
-    progressBytes_ = bytes;
-    if (progressScheduled_)
-        return;
-    progressScheduled_ = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            progressScheduled_ = false;
-            emit progress(progressBytes_);
-        },
-        Qt::QueuedConnection);
-}
-
 size_t FtpClient::writeToFile(char* data, size_t size, size_t count, void* client) {
     auto* self = static_cast<FtpClient*>(client);
     const qint64 length = static_cast<qint64>(size * count);
@@ -469,7 +453,7 @@ size_t FtpClient::writeToFile(char* data, size_t size, size_t count, void* clien
 int FtpClient::onProgress(void* client, curl_off_t, curl_off_t downNow, curl_off_t,
                           curl_off_t upNow) {
     auto* self = static_cast<FtpClient*>(client);
-    self->noteProgress(self->running_ == Kind::Put ? upNow : downNow);
+    self->progress_.note(self->running_ == Kind::Put ? upNow : downNow);
     return 0;
 }
 

@@ -2,6 +2,7 @@
 
 #include "protocols/ConnectionSettings.h"
 #include "protocols/CurlSession.h"
+#include "protocols/QueuedProgress.h"
 #include "protocols/RequestQueue.h"
 
 #include <QObject>
@@ -128,7 +129,6 @@ private:
     void setConnectionOptions();
     void finished(Kind kind, CURLcode result);
     void report(int request, const Outcome& outcome);
-    void noteProgress(qint64 bytes);
     void closeFiles(bool keepDownload);
 
     QByteArray baseUrl() const;
@@ -162,8 +162,7 @@ private:
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> upload_{nullptr, &std::fclose};
     std::unique_ptr<QSaveFile> download_;
     bool downloadFailed_ = false;
-    qint64 progressBytes_ = 0;
-    bool progressScheduled_ = false;
+    QueuedProgress progress_{this, [this](qint64 bytes) { emit progress(bytes); }};
 };
 
 } // namespace stowline::protocols

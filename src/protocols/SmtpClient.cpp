@@ -243,7 +243,7 @@ Outcome SmtpClient::start(Kind kind, SmtpRequest request) {
         curl_easy_setopt(easy, CURLOPT_READDATA, this);
         curl_easy_setopt(easy, CURLOPT_UPLOAD_BUFFERSIZE, 512L * 1024L);
         messageReleased_ = false;
-        progressBytes_ = 0;
+        progress_.restart();
         if (request == SmtpRequest::Data) {
             if (const Outcome failed = releaseMessage(); !failed.ok())
                 return failed;
@@ -283,25 +283,8 @@ size_t SmtpClient::readMessage(char* buffer, size_t size, size_t count, void* cl
         return CURL_READFUNC_PAUSE; // until dataAsync()
     const qint64 read = self->message_.read(buffer, static_cast<qint64>(size * count));
     if (read > 0)
-        self->noteProgress(self->message_.attachmentBytesRead());
+        self->progress_.note(self->message_.attachmentBytesRead());
     return read < 0 ? CURL_READFUNC_ABORT : static_cast<size_t>(read);
-}
-
-// Called from inside libcurl: the count goes out from the event loop, at most once per turn.
-void SmtpClient::noteProgress(qint64 bytes) {
-    if (bytes == progressBytes_)
-        return;
-    progressBytes_ = bytes;
-    if (progressScheduled_)
-        return;
-    progressScheduled_ = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            progressScheduled_ = false;
-            emit progress(progressBytes_);
-        },
-        Qt::QueuedConnection);
 }
 
 } // namespace stowline::protocols

@@ -3,6 +3,7 @@
 #include "protocols/ConnectionSettings.h"
 #include "protocols/CurlSession.h"
 #include "protocols/MimeMessage.h"
+#include "protocols/QueuedProgress.h"
 #include "protocols/RequestQueue.h"
 
 #include <QObject>
@@ -117,7 +118,6 @@ private:
     Outcome releaseMessage();
     void finished(Kind kind, CURLcode result);
     void report(int request, const Outcome& outcome);
-    void noteProgress(qint64 bytes);
     QByteArray baseUrl() const;
     int portNumber() const;
 
@@ -137,8 +137,7 @@ private:
     bool messageReleased_ = false; // dataAsync came: the message may go out
     int lastReplyCode_ = 0;
     QString errorMessage_;
-    qint64 progressBytes_ = 0;
-    bool progressScheduled_ = false;
+    QueuedProgress progress_{this, [this](qint64 bytes) { emit progress(bytes); }};
 };
 
 } // namespace stowline::protocols
