@@ -59,6 +59,34 @@ struct Interaction {
     std::unique_ptr<core::ExitConfirmation> exitConfirmation;
 };
 
+// The main window and the windows it opens, made once the presets are listed.
+struct DesktopSession {
+    void open(app::Application& stowline, const core::Clock& clock, platform::Prompts& prompts,
+              platform::ProcessLauncher& launcher, ui::TrayIcon& tray) {
+        core::Program& program = stowline.program();
+        windows = std::make_unique<app::DesktopWindows>(app::DesktopWindows::Services{
+            stowline.schedule(), stowline.presetCatalog(), program.options(), program.log(),
+            program.messages(), clock, prompts, program.folders().program});
+        mainWindow = std::make_unique<ui::MainWindow>(ui::MainWindowServices{
+            program, stowline.presets(), stowline.schedule(), clock, prompts, launcher, *windows,
+            tray, [&stowline] { stowline.run().RunPreset(); }});
+        ui::MainWindow* window = mainWindow.get();
+        windows->setHideMainWindowToTray([window] { window->hideMainWindow(); });
+        // Bound to the main window, which goes first at the end of the program.
+        app::DesktopWindows* opened = windows.get();
+        QObject::connect(&stowline.presets(), &backup::PresetList::listRebuilt, window,
+                         [opened] { opened->presetListRebuilt(); });
+        backup::RunProgress& progress = stowline.run().progress();
+        QObject::connect(&progress, &backup::RunProgress::changed, window,
+                         [window, &progress] { window->showRunProgress(progress.text()); });
+        stowline.setMainWindow(window);
+    }
+
+    // Declared first, so that the main window, which uses them, goes before them.
+    std::unique_ptr<app::DesktopWindows> windows;
+    std::unique_ptr<ui::MainWindow> mainWindow;
+};
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -95,26 +123,10 @@ int main(int argc, char* argv[]) {
                                startupRegistration},
                               launcher, runIndicator, arguments, screen ? screen->size() : QSize());
     core::Program& program = stowline.program();
-    std::unique_ptr<app::DesktopWindows> windowOpeners;
-    std::unique_ptr<ui::MainWindow> mainWindow;
+    DesktopSession desktop;
     const auto openWindows = [&] {
-        if (!tray)
-            return;
-        windowOpeners = std::make_unique<app::DesktopWindows>(app::DesktopWindows::Services{
-            stowline.schedule(), stowline.presetCatalog(), program.options(), program.log(),
-            program.messages(), clock, *interaction.prompts, program.folders().program});
-        mainWindow = std::make_unique<ui::MainWindow>(ui::MainWindowServices{
-            program, stowline.presets(), stowline.schedule(), clock, *interaction.prompts, launcher,
-            *windowOpeners, *tray, [&stowline] { stowline.run().RunPreset(); }});
-        windowOpeners->setHideMainWindowToTray([&mainWindow] { mainWindow->hideMainWindow(); });
-        // Bound to the main window, which goes first at the end of the program.
-        QObject::connect(&stowline.presets(), &backup::PresetList::listRebuilt, mainWindow.get(),
-                         [&windowOpeners] { windowOpeners->presetListRebuilt(); });
-        QObject::connect(&stowline.run().progress(), &backup::RunProgress::changed,
-                         mainWindow.get(), [&stowline, &mainWindow] {
-                             mainWindow->showRunProgress(stowline.run().progress().text());
-                         });
-        stowline.setMainWindow(mainWindow.get());
+        if (tray)
+            desktop.open(stowline, clock, *interaction.prompts, launcher, *tray);
     };
     if (!stowline.start(openWindows))
         return stowline.exitCode();
@@ -123,8 +135,8 @@ int main(int argc, char* argv[]) {
                      &core::Program::sessionEnding);
     QObject::connect(&program, &core::Program::finished, &application, &QApplication::exit);
     // The window reports its first activation itself when it is shown.
-    if (mainWindow)
-        mainWindow->showAtStart();
+    if (desktop.mainWindow)
+        desktop.mainWindow->showAtStart();
     else if (!program.flags().SecondInstance)
         QTimer::singleShot(0, &program, &core::Program::mainWindowActivated);
     return application.exec();

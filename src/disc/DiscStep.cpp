@@ -62,7 +62,6 @@ void DiscStep::burn(backup::RunState& run) {
 }
 
 bool DiscStep::burnSteps() {
-    const backup::tarcopt& preset = run_->preset;
     if (run_->RunFileList.isEmpty()) {
         presetError(text(u"cdnofilestoprecess"));
         return false;
@@ -70,39 +69,53 @@ bool DiscStep::burnSteps() {
     presetLog(u"cdstarted");
     erased_ = false;
     eraseFailed_ = false;
+    if (!openRecorder())
+        return false;
+    const std::optional<MediumInfo> medium = waitForDisc();
+    return medium && makeRoom(*medium) && writeAndVerify();
+}
+
+bool DiscStep::openRecorder() {
     // A recorder that cannot be selected ends the step: going on would erase or write
     // whatever disc the engine had selected before.
-    const QString address = preset.cdr.trimmed();
+    const QString address = run_->preset.cdr.trimmed();
     if (!services_.engine.selectRecorder(address)) {
         presetError(
             core::formatMessage(text(u"cdnorecorder"), {address, services_.engine.lastError()}));
         return false;
     }
-    services_.engine.setCacheSize(preset.cdb);
+    services_.engine.setCacheSize(run_->preset.cdb);
+    return true;
+}
 
-    if (preset.edc) {
+std::optional<MediumInfo> DiscStep::waitForDisc() {
+    if (run_->preset.edc) {
         services_.prompts.showMessage(QLatin1Char('\n') + text(u"insertcd"));
         if (services_.flags.AbortRequested)
-            return false;
+            return std::nullopt;
     } else if (!cycleTray()) {
-        return false;
+        return std::nullopt;
     }
     const Readiness readiness = waitUntilReady(settings_.readyChecks, {});
     if (readiness == Readiness::Aborted)
-        return false;
+        return std::nullopt;
     if (readiness == Readiness::NotReady) {
         presetLog(u"cdnodiscindrive");
-        return false;
+        return std::nullopt;
     }
     if (!pause(settings_.settle))
-        return false;
+        return std::nullopt;
     logMediumInfo();
     const MediumInfo medium = services_.engine.mediumInfo();
     if (!medium.writable && !medium.erasable) {
         presetLog(u"cdnodiscindrive");
-        return false;
+        return std::nullopt;
     }
+    return medium;
+}
 
+bool DiscStep::makeRoom(const MediumInfo& medium) {
+    const backup::tarcopt& preset = run_->preset;
     if (!prepareSession(true))
         return false;
     const qint64 imageBlocks = services_.engine.imageBlocks();
@@ -126,20 +139,20 @@ bool DiscStep::burnSteps() {
         presetError(text(u"cdnotenoughspace"));
         return false;
     }
-    if (erased_) {
-        const Readiness reloaded = reloadMedium();
-        if (reloaded == Readiness::Aborted)
-            return false;
-        if (reloaded == Readiness::NotReady) {
-            presetLog(u"cdnodiscindrive");
-            return false;
-        }
-        // The disc is empty now: nothing to import.
-        if (!prepareSession(false))
-            return false;
-        logMediumInfo();
+    if (!erased_)
+        return true;
+    const Readiness reloaded = reloadMedium();
+    if (reloaded == Readiness::Aborted)
+        return false;
+    if (reloaded == Readiness::NotReady) {
+        presetLog(u"cdnodiscindrive");
+        return false;
     }
-    return writeAndVerify();
+    // The disc is empty now: nothing to import.
+    if (!prepareSession(false))
+        return false;
+    logMediumInfo();
+    return true;
 }
 
 bool DiscStep::cycleTray() {

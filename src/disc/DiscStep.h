@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 
 namespace stowline::core {
 class EventLog;
@@ -77,6 +78,12 @@ private:
 
     // Each returns false when the step ends (after its line) or the run is aborted.
     bool burnSteps();
+    // Selects the preset's recorder; false (with its error line) when it cannot be used.
+    bool openRecorder();
+    // Waits for a usable disc in the recorder and tells what it holds.
+    std::optional<MediumInfo> waitForDisc();
+    // Prepares the session and erases the disc when asked or needed to fit it.
+    bool makeRoom(const MediumInfo& medium);
     bool cycleTray();
     bool eraseIfAsked(const MediumInfo& medium, bool mustErase);
     bool writeAndVerify();
