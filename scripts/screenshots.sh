@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
-# Pictures of the main window for people: a fresh program and data folder with three
+# Pictures of the windows for people: a fresh program and data folder with three
 # presets, a few runs (one of them failing, so the log holds error lines) and a schedule,
-# then the window on a screen of its own (Xvfb) with a tray (a StatusNotifierWatcher played
-# by python3-dbusmock on a private session bus). Writes docs/screenshots/*.png.
+# then the windows on a screen of its own (Xvfb) with a tray (a StatusNotifierWatcher played
+# by python3-dbusmock on a private session bus), driven by key presses through xdotool:
+# the main window, the scheduler window (F7) and the main window during a long run.
+# The tray's balloon is a desktop notification drawn by a notification server, which this
+# screen has none of, so it has no picture. Writes docs/screenshots/*.png.
 # Expects a build in build/ (scripts/setup.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export STOWLINE_DRY_POWER=1
+# Never the machine's system bus: nothing here may reach its power or network services.
+export DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/stowline-screenshots
 repo=$PWD
 out="$repo/docs/screenshots"
 mkdir -p "$out"
@@ -59,18 +64,70 @@ export DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$work/bus")
 pids+=($!)
 sleep 1
 
-./build/stowline &
-pids+=($!)
-for _ in $(seq 100); do
-  grep -q "SWL is ready now." "$work/data/swl.log" && break
+# The window whose title matches $1, once it is mapped.
+find_window() {
+  local id
+  for _ in $(seq 50); do
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1) || true
+    [[ -n $id ]] && { echo "$id"; return; }
+    sleep 0.1
+  done
+  echo "no window \"$1\" appeared" >&2
+  return 1
+}
+# A picture of window $1 in $out/$2.png.
+shoot() {
+  xwd -silent -id "$1" -out "$work/shot.xwd"
+  /usr/bin/convert "xwd:$work/shot.xwd" "$out/$2.png"
+  echo "Wrote $out/$2.png"
+}
+# Starts the program with its main window and waits until it is ready.
+start_program() {
+  local ready
+  ready=$(grep -c "SWL is ready now." "$work/data/swl.log" || true)
+  ./build/stowline &
+  pids+=($!)
+  for _ in $(seq 100); do
+    (($(grep -c "SWL is ready now." "$work/data/swl.log" || true) > ready)) && break
+    sleep 0.1
+  done
+  sleep 1
+  main=$(find_window "^Stowline")
+}
+stop_program() {
+  ./build/stowline /EXIT
+  wait "${pids[-1]}" || true
+}
+
+start_program
+shoot "$main" main-window
+
+# The scheduler window of the first preset (Documents): F7 on the selected preset.
+xdotool windowfocus --sync "$main"
+xdotool key --delay 200 Home F7
+scheduler=$(find_window "^Scheduler")
+sleep 0.5
+shoot "$scheduler" scheduler-window
+xdotool windowfocus --sync "$scheduler" key Escape
+stop_program
+
+# A run long enough to be seen: a preset with a large input, chosen in the list with the
+# keys (Documents, Music, ...) and started with Return.
+mkdir -p "$work/music"
+for i in $(seq 8); do head -c $((64 * 1048576)) /dev/urandom >"$work/music/track-$i.raw"; done
+./build/swlpreset "$work/data" Music nam=music vol=None fmt=1 ctf=1 \
+  dir="$work/backups" inc="$work/music"
+start_program
+xdotool windowfocus --sync "$main"
+xdotool key --delay 200 Home Down Return
+sleep 1
+shoot "$main" main-window-running
+for _ in $(seq 600); do
+  grep -q "Music: Done." "$work/data/swl.log" && break
   sleep 0.1
 done
-sleep 1
+stop_program
 
-window=$(xwininfo -root -tree | awk '/"Stowline/ { print $1; exit }')
-[[ -n $window ]] || { echo "the main window did not appear" >&2; exit 1; }
-xwd -silent -id "$window" -out "$work/main.xwd"
-/usr/bin/convert "xwd:$work/main.xwd" "$out/main-window.png"
-echo "Wrote $out/main-window.png"
-
-./build/stowline /EXIT
+if [[ -f scripts/screenshot-remote.sh ]]; then
+  bash scripts/screenshot-remote.sh
+fi

@@ -13,7 +13,7 @@ packages=(
   # test peers and tools
   python3-pyftpdlib python3-openssl python3-aiosmtpd vsftpd xorriso libarchive-tools
   openssl curl zip unzip clang-format
-  xvfb x11-utils x11-apps imagemagick dbus dbus-daemon python3-dbusmock
+  xvfb xdotool x11-utils x11-apps imagemagick dbus dbus-daemon python3-dbusmock
   chromium python3-prometheus-client
 )
 

@@ -14,7 +14,9 @@ public:
 // Without a display the exit confirmation takes its default answer, Cancel.
 class HeadlessExitConfirmation final : public core::ExitConfirmation {
 public:
-    core::ExitChoice confirmExit() override { return core::ExitChoice::Cancel; }
+    core::ExitChoice confirmExit(const core::MessageTable&) override {
+        return core::ExitChoice::Cancel;
+    }
 };
 
 } // namespace stowline::app

@@ -152,7 +152,7 @@ bool Program::endSequenceAllowed() {
         }
     }
     if (!flags_.SecondInstance && !flags_.CloseWithoutAsking && !options_.dec) {
-        switch (services_.exitConfirmation.confirmExit()) {
+        switch (services_.exitConfirmation.confirmExit(messages_)) {
         case ExitChoice::Close:
             break;
         case ExitChoice::Cancel:

@@ -30,7 +30,8 @@ enum class ExitChoice { Close, Cancel, HideToTray };
 class ExitConfirmation {
 public:
     virtual ~ExitConfirmation() = default;
-    virtual ExitChoice confirmExit() = 0;
+    // `messages` gives the texts of the question in the current language.
+    virtual ExitChoice confirmExit(const MessageTable& messages) = 0;
 };
 
 // What the program takes from its surroundings; the application owns these.

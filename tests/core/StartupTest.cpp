@@ -49,7 +49,7 @@ class ScriptedExit final : public ExitConfirmation {
 public:
     ExitChoice answer = ExitChoice::Close;
     int asked = 0;
-    ExitChoice confirmExit() override {
+    ExitChoice confirmExit(const MessageTable&) override {
         ++asked;
         return answer;
     }

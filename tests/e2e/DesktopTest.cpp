@@ -141,6 +141,33 @@ public:
         return false;
     }
 
+    static bool canType() {
+        return !QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty();
+    }
+
+    // Runs xdotool on this display; false when it failed. `printed` takes its output.
+    bool xdotool(const QStringList& arguments, QString* printed = nullptr) const {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DISPLAY"), display_);
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral("xdotool"), arguments);
+        if (!process.waitForFinished(10000) || process.exitCode() != 0)
+            return false;
+        if (printed)
+            *printed = QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
+        return true;
+    }
+
+    // The first mapped window whose title holds `title`, as xdotool names it.
+    QString windowId(const QString& title) const {
+        QString found;
+        xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                 QStringLiteral("--name"), title},
+                &found);
+        return found.section(QLatin1Char('\n'), 0, 0);
+    }
+
     bool trayItemRegistered() const {
         QFile log(watcherLog_);
         return log.open(QIODevice::ReadOnly) &&
@@ -181,7 +208,7 @@ protected:
         EXPECT_TRUE(sandbox.logMessages().contains(QStringLiteral("SWL halts.")));
     }
 
-    ProgramSandbox sandbox;
+    BackupSandbox sandbox;
     std::optional<Desktop> desktop;
     QProcess program;
 };
@@ -220,6 +247,30 @@ TEST_F(DesktopTest, WithoutANotificationAreaTheProgramSaysSoOnceAndGoesOn) {
     ASSERT_TRUE(sandbox.runToEnd(second, {QStringLiteral("/SHOWICON")}));
     exitProgram();
     EXPECT_EQ(program.readAllStandardError().count("no notification area"), 1);
+}
+
+// Key presses that go through the X server as a person's would: the window takes the
+// focus, Home selects the first preset of the list and Return runs it.
+TEST_F(DesktopTest, ReturnInThePresetListRunsTheSelectedPreset) {
+    if (!Desktop::canType())
+        GTEST_SKIP() << "xdotool is not installed (scripts/setup.sh installs it)";
+    sandbox.addPreset(QStringLiteral("Docs"), sandbox.source());
+    desktop->startProgram(sandbox, program);
+    ASSERT_TRUE(sandbox.waitForLogLine(QStringLiteral("SWL is ready now.")));
+    QString window;
+    ASSERT_TRUE(waitUntil([&] {
+        window = desktop->windowId(QStringLiteral("Stowline"));
+        return !window.isEmpty();
+    }));
+    ASSERT_TRUE(
+        desktop->xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window}));
+    ASSERT_TRUE(
+        desktop->xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("200"),
+                          QStringLiteral("Home"), QStringLiteral("Return")}));
+    EXPECT_TRUE(sandbox.waitForLogLine(QStringLiteral("Docs: Done.")))
+        << sandbox.logMessages().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(QDir(sandbox.destination()).entryList(QDir::Files).size(), 1);
+    exitProgram();
 }
 
 } // namespace

@@ -75,7 +75,7 @@ private:
 
 class ClosingAnswer final : public core::ExitConfirmation {
 public:
-    core::ExitChoice confirmExit() override {
+    core::ExitChoice confirmExit(const core::MessageTable&) override {
         ++asked;
         return core::ExitChoice::Close;
     }
