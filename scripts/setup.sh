@@ -15,6 +15,7 @@ packages=(
   openssl curl zip unzip clang-format
   xvfb xdotool x11-utils x11-apps imagemagick dbus dbus-daemon python3-dbusmock
   chromium python3-prometheus-client
+  zlib1g-dev pigz # the archiver's parallel deflate, and its benchmark peer
 )
 
 # Callers may ask for more (scripts/fuzz.sh: the clang toolchain).

@@ -3,9 +3,12 @@
 # run: stowarc -m0..-m5 against zip -0, -1, -3, -6, -8, -9 (the deflate levels stowarc
 # uses). Prints the throughput ratio (zip time / stowarc time: above 1 means stowarc is
 # faster) and the size ratio (stowarc size / zip size: below 1 means smaller archives).
-# Both tools run on one core; throughput is rated by CPU time (user + system), which other
-# work on a shared machine disturbs far less than the wall time, shown beside it. The
-# rounds of the two tools alternate and the best of each counts.
+# Both tools run on one core (stowarc with -mt1); throughput is rated by CPU time (user +
+# system), which other work on a shared machine disturbs far less than the wall time, shown
+# beside it. The rounds of the two tools alternate and the best of each counts.
+#
+# A second table rates stowarc -m3 on all cores (its default) by wall time against
+# `zip -r -6` and against tar piped through pigz -6 on all cores, on the same corpus.
 #
 #   bench/archiver/run.sh [megabytes]     default 300; STOWARC=path overrides the binary,
 #                                         ROUNDS=n the timed rounds per tool and level
@@ -20,6 +23,7 @@ total_mb=${1:-300}
 rounds=${ROUNDS:-2}
 [[ -x $stowarc ]] || { echo "build stowarc first (expected at $stowarc)" >&2; exit 1; }
 command -v zip >/dev/null || { echo "zip is not installed" >&2; exit 1; }
+command -v pigz >/dev/null || { echo "pigz is not installed" >&2; exit 1; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/stowarc-bench-XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -118,7 +122,7 @@ for m in 0 1 2 3 4 5; do
     wall_s=1e9 cpu_s=1e9 wall_z=1e9 cpu_z=1e9
     for ((round = 0; round < rounds; round++)); do
         rm -f "$work/s.zip" "$work/z.zip"
-        read -r wall cpu < <(measure "$stowarc" a -m"$m" -inul "$work/s.zip" corpus)
+        read -r wall cpu < <(measure "$stowarc" a -m"$m" -mt1 -inul "$work/s.zip" corpus)
         wall_s=$(smaller "$wall_s" "$wall") cpu_s=$(smaller "$cpu_s" "$cpu")
         read -r wall cpu < <(measure zip -q -r -"$z" "$work/z.zip" corpus)
         wall_z=$(smaller "$wall_z" "$wall") cpu_z=$(smaller "$cpu_z" "$cpu")
@@ -140,3 +144,29 @@ done
 echo
 echo "speed: zip CPU time / stowarc CPU time, wall-time ratio in brackets (>= 0.9 wanted);"
 echo "size: stowarc size / zip size (<= 1 wanted)"
+
+# All cores, by wall time: stowarc -m3 against zip -6 (one core) and tar | pigz -6.
+wall_s=1e9 wall_z=1e9 wall_p=1e9
+for ((round = 0; round < rounds; round++)); do
+    rm -f "$work/s.zip" "$work/z.zip" "$work/p.tar.gz"
+    read -r wall _ < <(measure "$stowarc" a -m3 -inul "$work/s.zip" corpus)
+    wall_s=$(smaller "$wall_s" "$wall")
+    read -r wall _ < <(measure zip -q -r -6 "$work/z.zip" corpus)
+    wall_z=$(smaller "$wall_z" "$wall")
+    read -r wall _ < <(measure sh -c 'tar -cf - corpus | pigz -6 > p.tar.gz')
+    wall_p=$(smaller "$wall_p" "$wall")
+done
+size_s=$(stat -c %s "$work/s.zip")
+size_z=$(stat -c %s "$work/z.zip")
+size_p=$(stat -c %s "$work/p.tar.gz")
+echo
+printf 'all cores (%d), wall time, -m3 against zip -6 and tar | pigz -6:\n' "$(nproc)"
+printf '%-10s %9s %9s %9s %11s %10s %10s %9s %9s %7s\n' "" "stow s" "zip s" "pigz s" "stowarc MB" "zip MB" \
+    "pigz MB" "vs zip" "vs pigz" size
+awk -v ws="$wall_s" -v wz="$wall_z" -v wp="$wall_p" -v ss="$size_s" -v sz="$size_z" \
+    -v sp="$size_p" 'BEGIN {
+    printf "%-10s %9.2f %9.2f %9.2f %11.2f %10.2f %10.2f %9.2f %9.2f %7.4f\n", "-m3", ws, wz, wp,
+        ss / 1048576, sz / 1048576, sp / 1048576, wz / ws, wp / ws, ss / sz
+}'
+echo "vs zip, vs pigz: their wall time / stowarc wall time (>= 1.7 and >= 0.9 wanted on 2 cores);"
+echo "size: stowarc size / zip size (within 1% wanted)"

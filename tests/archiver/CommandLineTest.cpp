@@ -102,6 +102,8 @@ TEST(CommandLine, SwitchValues) {
         {"a -df -df x f",
          [](const CommandLine& l) { return l.deletion == SourceDeletion::Delete; }},
         {"a -pAbc x f", [](const CommandLine& l) { return l.password == "Abc"; }},
+        {"a -MT4 x f", [](const CommandLine& l) { return l.threads == 4u && l.level == 3; }},
+        {"a x f", [](const CommandLine& l) { return l.threads == 0u; }},
         {"a -x*.bak -n*.txt x f",
          [](const CommandLine& l) {
              return l.excludeMasks == std::vector<std::string>{"*.bak"} &&
@@ -143,7 +145,11 @@ TEST(CommandLine, WrongLines) {
         "a -z arc f",      // no comment file
         "a -ilog arc f",   // no log file
         "a -x@ arc f",     // no list file
-        "a -mt4 arc f",    // a switch not understood here
+        "a -mx4 arc f",    // a switch not understood here
+        "a -mt arc f",     // a thread count is needed
+        "a -mt0 arc f",    // at least one thread
+        "a -mt65 arc f",   // more than the most threads
+        "a -mtx arc f",    // not a number
     };
     for (const char* c : cases) {
         const ParsedCommandLine parsed = parseCommandLine(split(c));

@@ -5,6 +5,7 @@
 #include "archiver/EntryWriter.h"
 #include "archiver/FileIo.h"
 #include "archiver/NameMask.h"
+#include "archiver/ParallelPacker.h"
 #include "archiver/ProgressPipe.h"
 #include "archiver/Reporter.h"
 #include "archiver/Selection.h"
@@ -21,6 +22,7 @@
 #include <new>
 #include <set>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace stowline::archiver {
@@ -222,6 +224,7 @@ private:
     void writeNewArchive(VolumeWriter& volumes);
     void writeUpdatedArchive(VolumeWriter& volumes, WorkFolder& work);
     void addItems(EntryWriter& writer);
+    unsigned compressionThreads() const;
 
     const CommandLine& line_;
     Reporter& reporter_;
@@ -300,15 +303,32 @@ void AddCommand::plan() {
 
 void AddCommand::addItems(EntryWriter& writer) {
     results_.assign(selection_.items.size(), AddResult::Skipped);
+    const auto done = [this](std::size_t index, AddResult result) {
+        results_[index] = result;
+        if (result != AddResult::Skipped)
+            written_.insert(entryName(selection_.items[index]));
+    };
+    // Encrypted and stored entries keep the one-thread path: encryption runs through each
+    // entry in order, and storing has nothing to share out.
+    const unsigned threads = compressionThreads();
+    if (threads > 1 && !line_.password && line_.level > 0) {
+        ParallelPacker packer(writer, zlibLevel(line_.level), threads, reporter_, stop_, progress_);
+        packer.add(selection_.items, toAdd_, done);
+        return;
+    }
     for (std::size_t index : toAdd_) {
         const SourceItem& item = selection_.items[index];
         progress_.beginItem(
             item.kind == SourceItem::Kind::File ? static_cast<std::uint64_t>(item.state.size) : 0);
-        results_[index] = writer.add(item);
+        done(index, writer.add(item));
         progress_.endItem();
-        if (results_[index] != AddResult::Skipped)
-            written_.insert(entryName(item));
     }
+}
+
+unsigned AddCommand::compressionThreads() const {
+    if (line_.threads > 0)
+        return line_.threads;
+    return std::clamp(std::thread::hardware_concurrency(), 1u, maxThreads);
 }
 
 void AddCommand::writeNewArchive(VolumeWriter& volumes) {

@@ -183,6 +183,14 @@ SwitchOutcome applyArchiveSwitch(const std::string& argument, const std::string&
     }
     if (startsWith(name, "af"))
         return "only ZIP archives are written, not " + valueAfter(2);
+    if (startsWith(name, "mt")) {
+        unsigned threads = 0;
+        if (!parseUnsigned(name.substr(2), threads) || threads < 1 || threads > maxThreads)
+            return "wrong thread count in " + argument + " (1 to " + std::to_string(maxThreads) +
+                   ")";
+        line.threads = threads;
+        return kSwitchRead;
+    }
     if (name.size() == 2 && name[0] == 'm' && name[1] >= '0' && name[1] <= '5') {
         line.level = name[1] - '0';
         return kSwitchRead;
@@ -358,6 +366,7 @@ Switches honoured:
   -v              size detection: the archive is not split
   -afzip          write a ZIP archive (always done)
   -m0 .. -m5      store .. best compression (default -m3)
+  -mt<n>          compress on n threads (default: one per core)
   -hp<password>   encrypt file contents with AES-256 (-p<password> does the same)
   -z<file>        set the archive comment from a file
   -df             delete archived files and folders once the archive is written and tested

@@ -34,6 +34,7 @@ struct CommandLine {
     std::optional<std::string> dateMask;     // -ag, the default mask when given bare
     std::optional<std::uint64_t> volumeSize; // -v<size>; a bare -v splits nothing
     int level = 3;                           // -m0 .. -m5
+    unsigned threads = 0;                    // -mt<n>; 0: one per core
     std::optional<std::string> password;     // -hp, -p
     std::optional<std::string> commentFile;  // -z
     SourceDeletion deletion = SourceDeletion::Keep;
@@ -45,6 +46,9 @@ struct CommandLine {
     bool testAfter = false;                       // -t
     std::optional<std::int64_t> olderThanSeconds; // -to<period>
 };
+
+// The most compression threads -mt<n> asks for.
+inline constexpr unsigned maxThreads = 64;
 
 struct ParsedCommandLine {
     std::optional<CommandLine> commandLine; // empty when the line is wrong or help was asked

@@ -65,9 +65,6 @@ bool isUtf8(std::string_view text) {
     return true;
 }
 
-// zlib levels for -m1 (fastest) to -m5 (best); -m3 is zlib's own default.
-constexpr std::array<const char*, 6> deflateLevels{"0", "1", "3", "6", "8", "9"};
-
 int openForReading(const std::string& path) {
     // Reading for a backup should not touch access times; only the owner may ask that.
     int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOATIME | O_NOFOLLOW);
@@ -77,6 +74,27 @@ int openForReading(const std::string& path) {
 }
 
 } // namespace
+
+int zlibLevel(int level) {
+    constexpr std::array<int, 6> levels{0, 1, 3, 6, 8, 9};
+    return levels.at(static_cast<std::size_t>(level));
+}
+
+std::optional<std::string> openSourceFile(const SourceItem& item, FileDescriptor& file,
+                                          FileState& state) {
+    file = FileDescriptor(openForReading(item.path));
+    struct stat status {};
+    if (!file.valid() || ::fstat(file.get(), &status) != 0)
+        return "cannot open \"" + item.path + "\": " + errorText(errno) + "; left out";
+    if (!S_ISREG(status.st_mode)) {
+        file = FileDescriptor();
+        return "\"" + item.path + "\" is no longer a file; left out";
+    }
+    state.size = status.st_size;
+    state.modified = status.st_mtim.tv_sec;
+    state.modifiedNanoseconds = status.st_mtim.tv_nsec;
+    return std::nullopt;
+}
 
 EntryWriter::EntryWriter(PatchableSink& out, int level, const std::optional<std::string>& password,
                          Reporter& reporter, StopRequest& stop, ProgressPipe& progress)
@@ -94,7 +112,7 @@ EntryWriter::EntryWriter(PatchableSink& out, int level, const std::optional<std:
         check(archive_write_set_format_option(archive_, "zip", "compression", "deflate"),
               "compression");
         check(archive_write_set_format_option(archive_, "zip", "compression-level",
-                                              deflateLevels[static_cast<std::size_t>(level)]),
+                                              std::to_string(zlibLevel(level)).c_str()),
               "compression level");
     }
     if (password) {
@@ -158,20 +176,10 @@ AddResult EntryWriter::add(const SourceItem& item) {
     FileState state = item.state;
     std::string linkTarget;
     if (item.kind == SourceItem::Kind::File) {
-        file = FileDescriptor(openForReading(item.path));
-        struct stat status {};
-        if (!file.valid() || ::fstat(file.get(), &status) != 0) {
-            reporter_.warning("cannot open \"" + item.path + "\": " + errorText(errno) +
-                              "; left out");
+        if (const std::optional<std::string> warning = openSourceFile(item, file, state)) {
+            reporter_.warning(*warning);
             return AddResult::Skipped;
         }
-        if (!S_ISREG(status.st_mode)) {
-            reporter_.warning("\"" + item.path + "\" is no longer a file; left out");
-            return AddResult::Skipped;
-        }
-        state.size = status.st_size;
-        state.modified = status.st_mtim.tv_sec;
-        state.modifiedNanoseconds = status.st_mtim.tv_nsec;
     } else if (item.kind == SourceItem::Kind::Link) {
         linkTarget.resize(4096);
         const ssize_t length = ::readlink(item.path.c_str(), linkTarget.data(), linkTarget.size());
@@ -183,6 +191,18 @@ AddResult EntryWriter::add(const SourceItem& item) {
         linkTarget.resize(static_cast<std::size_t>(length));
     }
 
+    writeHeader(item, state, linkTarget);
+    AddResult result = AddResult::Written;
+    if (item.kind == SourceItem::Kind::File)
+        result = writeFileData(item, file.get());
+    check(archive_write_finish_entry(archive_), "cannot add \"" + item.path + "\"");
+    finishEntry(isUtf8(item.storedName));
+    phase_ = Phase::BetweenEntries;
+    return result;
+}
+
+void EntryWriter::writeHeader(const SourceItem& item, const FileState& state,
+                              const std::string& linkTarget) {
     phase_ = Phase::InEntry;
     entryStart_ = position();
     header_.clear();
@@ -199,14 +219,57 @@ AddResult EntryWriter::add(const SourceItem& item) {
     if (item.kind == SourceItem::Kind::Link)
         archive_entry_set_symlink_utf8(entry_, linkTarget.c_str());
     check(archive_write_header(archive_, entry_), "cannot add \"" + item.path + "\"");
+}
 
-    AddResult result = AddResult::Written;
-    if (item.kind == SourceItem::Kind::File)
-        result = writeFileData(item, file.get());
+void EntryWriter::beginDeflated(const SourceItem& item, const FileState& state) {
+    stop_.check();
+    FileState empty = state;
+    empty.size = 0;
+    writeHeader(item, empty, {});
     check(archive_write_finish_entry(archive_), "cannot add \"" + item.path + "\"");
-    finishEntry(isUtf8(item.storedName));
+    // For an empty file libarchive writes an empty deflate stream (two bytes) and a data
+    // descriptor. Both are still held back here and make way for the real data.
+    constexpr std::size_t emptyStream = 2;
+    constexpr std::size_t descriptorLength = 16;
+    const std::size_t headerLength = header_.size() >= localHeaderSize
+                                         ? localHeaderSize +
+                                               getLittleEndian(header_.data() + 26, 2) +
+                                               getLittleEndian(header_.data() + 28, 2)
+                                         : 0;
+    if (headerLength == 0 || header_.size() != headerLength ||
+        position() - entryStart_ != headerLength + emptyStream + descriptorLength ||
+        pending_.size() < emptyStream + descriptorLength ||
+        getLittleEndian(pending_.data() + pending_.size() - descriptorLength, 4) !=
+            descriptorSignature ||
+        getLittleEndian(header_.data() + 8, 2) != 8)
+        throw ArchiverError(ExitCode::Fatal,
+                            "cannot add \"" + item.path + "\": unexpected entry layout");
+    pending_.resize(pending_.size() - emptyStream - descriptorLength);
+}
+
+void EntryWriter::appendDeflated(const void* data, std::size_t size) {
+    if (size > 0)
+        receive(static_cast<const char*>(data), size);
+}
+
+void EntryWriter::endDeflated(const SourceItem& item, std::uint32_t crc,
+                              std::uint64_t compressedSize, std::uint64_t size) {
+    if (compressedSize >= 0xFFFFFFFF || size >= 0xFFFFFFFF)
+        throw ArchiverError(ExitCode::Fatal, "cannot add \"" + item.path + "\": too large");
+    std::string header = header_;
+    const auto flags = static_cast<std::uint16_t>(getLittleEndian(header.data() + 6, 2));
+    std::uint16_t cleared = flags & lengthAtEndFlag;
+    if (!isUtf8(item.storedName) && (flags & utf8NameFlag))
+        cleared |= utf8NameFlag;
+    setLittleEndian(header.data() + 6, flags & ~cleared, 2);
+    setLittleEndian(header.data() + 14, crc, 4);
+    setLittleEndian(header.data() + 18, compressedSize, 4);
+    setLittleEndian(header.data() + 22, size, 4);
+    patch(entryStart_, header);
+    offsets_.push_back(entryStart_);
+    clearedFlags_.push_back(cleared);
+    deflated_.push_back(DeflatedValues{crc, compressedSize, size});
     phase_ = Phase::BetweenEntries;
-    return result;
 }
 
 AddResult EntryWriter::writeFileData(const SourceItem& item, int descriptor) {
@@ -267,6 +330,11 @@ void EntryWriter::finish(std::string_view comment) {
     for (std::size_t index = 0; index < entries.size(); ++index) {
         entries[index].localOffset = offsets_[index];
         entries[index].flags &= static_cast<std::uint16_t>(~clearedFlags_[index]);
+        if (const std::optional<DeflatedValues>& values = deflated_[index]) {
+            entries[index].crc = values->crc;
+            entries[index].compressedSize = values->compressedSize;
+            entries[index].size = values->size;
+        }
     }
     writeCentralDirectory(out_, position(), entries, comment);
 }
@@ -328,6 +396,7 @@ void EntryWriter::patch(std::uint64_t offset, std::string_view bytes) {
 void EntryWriter::finishEntry(bool utf8Name) {
     offsets_.push_back(entryStart_);
     clearedFlags_.push_back(0);
+    deflated_.emplace_back();
     if (header_.size() < localHeaderSize)
         return;
     const auto flags = static_cast<std::uint16_t>(getLittleEndian(header_.data() + 6, 2));

@@ -14,10 +14,20 @@ struct archive_entry;
 
 namespace stowline::archiver {
 
+class FileDescriptor;
 class ProgressPipe;
 class Reporter;
 class StopRequest;
+struct FileState;
 struct SourceItem;
+
+// The zlib level of -m1 (fastest) to -m5 (best); -m3 is zlib's own default.
+int zlibLevel(int level);
+
+// Opens the file of `item` for reading and takes its current size and time into `state`.
+// Returns the warning to give when it cannot be archived (nothing is open then).
+std::optional<std::string> openSourceFile(const SourceItem& item, FileDescriptor& file,
+                                          FileState& state);
 
 // How one source item fared.
 enum class AddResult {
@@ -45,6 +55,15 @@ public:
     EntryWriter& operator=(const EntryWriter&) = delete;
 
     AddResult add(const SourceItem& item);
+
+    // An entry whose data were deflated elsewhere (a raw deflate stream): the header
+    // comes from beginDeflated, the stream in any number of pieces, and endDeflated puts
+    // the CRC and sizes into the local header and the central record. `state` is the
+    // file as it was opened. Only for files below 4 GiB, whose records need no ZIP64.
+    void beginDeflated(const SourceItem& item, const FileState& state);
+    void appendDeflated(const void* data, std::size_t size);
+    void endDeflated(const SourceItem& item, std::uint32_t crc, std::uint64_t compressedSize,
+                     std::uint64_t size);
     // Writes the central directory and the end record with `comment`; the stream is
     // complete afterwards.
     void finish(std::string_view comment);
@@ -53,6 +72,7 @@ private:
     enum class Phase { BetweenEntries, InEntry, InDirectory };
 
     static long writeCallback(archive* handle, void* self, const void* data, std::size_t size);
+    void writeHeader(const SourceItem& item, const FileState& state, const std::string& linkTarget);
     void receive(const char* data, std::size_t size);
     void forward(std::size_t keep);
     void patch(std::uint64_t offset, std::string_view bytes);
@@ -82,6 +102,13 @@ private:
     std::string directory_;              // libarchive's central directory, replaced by ours
     std::vector<std::uint64_t> offsets_; // of every local header, in writing order
     std::vector<std::uint16_t> clearedFlags_; // flags taken off that entry's headers
+    struct DeflatedValues {
+        std::uint32_t crc;
+        std::uint64_t compressedSize;
+        std::uint64_t size;
+    };
+    // For every entry: the values of data deflated elsewhere, to go into its central record.
+    std::vector<std::optional<DeflatedValues>> deflated_;
 };
 
 } // namespace stowline::archiver
