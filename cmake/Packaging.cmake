@@ -28,22 +28,31 @@ install(FILES ${stowline_link} DESTINATION bin)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/stowline.desktop DESTINATION share/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/stowline.svg
   DESTINATION share/icons/hicolor/scalable/apps)
-install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION share/doc/stowline RENAME copyright)
+# The licence of LICENSE, referring to the GPL text the system already has, as Debian
+# asks of a package under the GPL.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION share/doc/stowline)
 
 set(CPACK_PACKAGE_CONTACT "Stowline maintainers <maintainers@stowline.example>"
   CACHE STRING "Maintainer named in the Debian package")
 
-# The package's change log names the project's version and the maintainer; it is
-# compressed the way Debian expects (gzip -9, no name or time stamp inside).
+# The package's change log (it names the project's version and the maintainer) and the
+# manual page, compressed the way Debian expects (gzip -9, no name or time stamp inside).
 find_program(STOWLINE_GZIP gzip REQUIRED)
 configure_file(${PROJECT_SOURCE_DIR}/packaging/changelog.in ${CMAKE_BINARY_DIR}/packaging/changelog
   @ONLY)
 set(stowline_changelog ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
+set(stowline_manpage ${CMAKE_BINARY_DIR}/packaging/stowline.1.gz)
 add_custom_command(OUTPUT ${stowline_changelog}
   COMMAND ${STOWLINE_GZIP} -9 -n -f -k ${CMAKE_BINARY_DIR}/packaging/changelog
   DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog VERBATIM)
-add_custom_target(stowline_changelog ALL DEPENDS ${stowline_changelog})
+add_custom_command(OUTPUT ${stowline_manpage}
+  COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/packaging/stowline.1
+    ${CMAKE_BINARY_DIR}/packaging/stowline.1
+  COMMAND ${STOWLINE_GZIP} -9 -n -f ${CMAKE_BINARY_DIR}/packaging/stowline.1
+  DEPENDS ${PROJECT_SOURCE_DIR}/packaging/stowline.1 VERBATIM)
+add_custom_target(stowline_package_docs ALL DEPENDS ${stowline_changelog} ${stowline_manpage})
 install(FILES ${stowline_changelog} DESTINATION share/doc/stowline)
+install(FILES ${stowline_manpage} DESTINATION share/man/man1)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME stowline)

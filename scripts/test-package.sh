@@ -25,7 +25,7 @@ trap 'rm -rf "$work"' EXIT
 chmod 755 "$work"
 
 # --- the package --------------------------------------------------------------------
-cmake --build "$build_dir" --target stowline stowarc swlpreset stowline_changelog
+cmake --build "$build_dir" --target stowline stowarc swlpreset stowline_package_docs
 cpack -G DEB --config "$build_dir/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" ||
   { cat "$work/cpack.log"; fail "cpack"; }
 debs=("$work"/out/stowline_*.deb)
@@ -56,7 +56,8 @@ dpkg=(dpkg --root="$root" --force-script-chrootless)
 mapfile -t owned < <("${dpkg[@]}" -L stowline | grep -vx '/\.')
 for path in /usr/lib/stowline/stowline /usr/lib/stowline/stowarc /usr/lib/stowline/swlpreset \
   /usr/lib/stowline/manual/index.htm /usr/bin/stowline /usr/share/applications/stowline.desktop \
-  /usr/share/icons/hicolor/scalable/apps/stowline.svg /usr/share/doc/stowline/copyright; do
+  /usr/share/icons/hicolor/scalable/apps/stowline.svg /usr/share/doc/stowline/copyright \
+  /usr/share/doc/stowline/changelog.gz /usr/share/man/man1/stowline.1.gz; do
   [[ " ${owned[*]} " == *" $path "* ]] || fail "package lacks $path"
 done
 if command -v desktop-file-validate >/dev/null; then
