@@ -16,6 +16,8 @@ packages=(
   xvfb x11-utils x11-apps imagemagick dbus dbus-daemon python3-dbusmock
   chromium python3-prometheus-client
 )
+# scripts/test-package.sh validates the package's desktop entry.
+packages+=(desktop-file-utils)
 
 # Callers may ask for more (scripts/fuzz.sh: the clang toolchain).
 read -r -a extra_packages <<<"${STOWLINE_EXTRA_PACKAGES:-}"

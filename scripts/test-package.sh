@@ -60,10 +60,8 @@ for path in /usr/lib/stowline/stowline /usr/lib/stowline/stowarc /usr/lib/stowli
   /usr/share/doc/stowline/changelog.gz /usr/share/man/man1/stowline.1.gz; do
   [[ " ${owned[*]} " == *" $path "* ]] || fail "package lacks $path"
 done
-if command -v desktop-file-validate >/dev/null; then
-  desktop-file-validate "$root/usr/share/applications/stowline.desktop" ||
-    fail "desktop entry is not valid"
-fi
+desktop-file-validate "$root/usr/share/applications/stowline.desktop" ||
+  fail "desktop entry is not valid"
 
 # --- the demo backup, run by an unprivileged user -------------------------------------
 user="$work/user"
