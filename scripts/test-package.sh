@@ -29,7 +29,9 @@ cmake --build "$build_dir" --target stowline stowarc swlpreset stowline_package_
 cpack -G DEB --config "$build_dir/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" ||
   { cat "$work/cpack.log"; fail "cpack"; }
 debs=("$work"/out/stowline_*.deb)
-((${#debs[@]} == 1)) && [[ -f ${debs[0]} ]] || fail "expected one stowline_*.deb in $work/out"
+if ((${#debs[@]} != 1)) || [[ ! -f ${debs[0]} ]]; then
+  fail "expected one stowline_*.deb in $work/out"
+fi
 deb=${debs[0]}
 
 field() { dpkg-deb -f "$deb" "$1"; }
