@@ -4,8 +4,8 @@
 # files and skins sit side by side there, where the program looks for them (the folder
 # of its executable, found through /proc/self/exe). /usr/bin/stowline is a relative
 # symbolic link to it, which /proc/self/exe resolves, so starting it from the search path
-# still finds the program folder. That folder is read-only for the users, so swlinfo.dat
-# goes to $XDG_CONFIG_HOME/stowline instead.
+# still finds the program folder. That folder is read-only for every user but root, so
+# their swlinfo.dat goes to $XDG_CONFIG_HOME/stowline instead (docs/packaging.md).
 
 set(STOWLINE_PROGRAM_FOLDER lib/stowline)
 
