@@ -17,6 +17,8 @@ packages=(
   chromium python3-prometheus-client
   zlib1g-dev pigz # the archiver's parallel deflate, and its benchmark peer
 )
+# scripts/test-package.sh validates the package's desktop entry.
+packages+=(desktop-file-utils)
 
 # Callers may ask for more (scripts/fuzz.sh: the clang toolchain).
 read -r -a extra_packages <<<"${STOWLINE_EXTRA_PACKAGES:-}"
