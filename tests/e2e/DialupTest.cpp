@@ -44,28 +44,7 @@ TEST(Dialup, BusyLineIsRedialledAndTheArchiveGoesOutOverTheConnection) {
                       {"ctf=0", "ftp=1", "fse=" + ftp.address(), "fus=user", "fpa=secret"});
 
     // The line: busy on the first dial, up on the second.
-    int attempts = 0;
-    bool waiting = true;
-    QTimer line;
-    QObject::connect(&line, &QTimer::timeout, [&] {
-        const QStringList active = manager.activeConnections();
-        if (active.isEmpty()) {
-            waiting = true;
-            return;
-        }
-        if (!waiting)
-            return;
-        waiting = false;
-        if (++attempts == 1)
-            manager.emitSignal(device, QStringLiteral("org.freedesktop.NetworkManager.Device"),
-                               QStringLiteral("StateChanged"), QStringLiteral("uuu"),
-                               {120u, 40u, 24u});
-        else
-            manager.emitSignal(active.first(),
-                               QStringLiteral("org.freedesktop.NetworkManager.Connection.Active"),
-                               QStringLiteral("StateChanged"), QStringLiteral("uu"), {2u, 1u});
-    });
-    line.start(50);
+    std::unique_ptr<QTimer> line = manager.playBusyThenConnected(device);
 
     QProcess program;
     sandbox.start(program, {"/hide", "Docs", "/exit"});
@@ -74,7 +53,7 @@ TEST(Dialup, BusyLineIsRedialledAndTheArchiveGoesOutOverTheConnection) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
         program.waitForFinished(20);
     }
-    line.stop();
+    line.reset();
     if (program.state() != QProcess::NotRunning) {
         program.kill();
         program.waitForFinished();

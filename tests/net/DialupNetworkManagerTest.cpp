@@ -148,31 +148,11 @@ TEST_F(NetworkManagerFixture, StateChangesFromTheManagerReachTheRun) {
         recorded, DialupTimings{std::chrono::milliseconds(1000), std::chrono::milliseconds(300)});
     backup::BackupRun run(env.services(dialup));
 
-    // Plays the line: each new activation gets its outcome once it is listed. The pauses
-    // after a hang-up are long enough for it to see the line free in between.
-    int attempts = 0;
-    bool waiting = true;
-    QTimer line;
-    QObject::connect(&line, &QTimer::timeout, [&] {
-        const QStringList active = manager.activeConnections();
-        if (active.isEmpty()) {
-            waiting = true;
-            return;
-        }
-        if (!waiting)
-            return;
-        waiting = false;
-        if (++attempts == 1)
-            manager.emitSignal(device, kDeviceInterface, QStringLiteral("StateChanged"),
-                               QStringLiteral("uuu"), {120u, 40u, 24u});
-        else
-            manager.emitSignal(active.first(), kActiveInterface, QStringLiteral("StateChanged"),
-                               QStringLiteral("uu"), {2u, 1u});
-    });
-    line.start(50);
+    // The pauses after a hang-up are long enough for the line to be seen free in between.
+    std::unique_ptr<QTimer> line = manager.playBusyThenConnected(device);
     env.savePreset();
     run.RunPreset();
-    line.stop();
+    line.reset();
 
     QStringList lines = env.logMessages();
     // The recorded deliveries deliver nothing, so the archive is kept.

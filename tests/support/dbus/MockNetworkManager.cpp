@@ -151,4 +151,31 @@ void MockNetworkManager::emitSignal(const QString& path, const QString& interfac
              {interface, name, signature, QVariant::fromValue(arguments)});
 }
 
+std::unique_ptr<QTimer> MockNetworkManager::playBusyThenConnected(const QString& device) {
+    auto line = std::make_unique<QTimer>();
+    int attempts = 0;
+    bool waiting = true;
+    QObject::connect(line.get(), &QTimer::timeout, [this, device, attempts, waiting]() mutable {
+        const QStringList active = activeConnections();
+        if (active.isEmpty()) {
+            waiting = true;
+            return;
+        }
+        if (!waiting)
+            return;
+        waiting = false;
+        // NMDeviceState failed (120) from activated (40), reason: the modem found the line
+        // busy (24); then an active connection that is activated (2).
+        if (++attempts == 1)
+            emitSignal(device, QStringLiteral("org.freedesktop.NetworkManager.Device"),
+                       QStringLiteral("StateChanged"), QStringLiteral("uuu"), {120u, 40u, 24u});
+        else
+            emitSignal(active.first(),
+                       QStringLiteral("org.freedesktop.NetworkManager.Connection.Active"),
+                       QStringLiteral("StateChanged"), QStringLiteral("uu"), {2u, 1u});
+    });
+    line->start(50);
+    return line;
+}
+
 } // namespace stowline::testing

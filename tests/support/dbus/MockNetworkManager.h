@@ -4,7 +4,10 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QVariantList>
+
+#include <memory>
 
 namespace stowline::testing {
 
@@ -35,6 +38,10 @@ public:
     QStringList activeConnections() const;
     void emitSignal(const QString& path, const QString& interface, const QString& name,
                     const QString& signature, const QVariantList& arguments);
+    // Plays a line that is busy on the first dial through `device` and comes up on the
+    // next: each new activation gets its outcome once it is listed. Acts (polling every
+    // 50 ms from the event loop) while the returned timer lives.
+    std::unique_ptr<QTimer> playBusyThenConnected(const QString& device);
 
 private:
     QVariantList callMock(const QString& path, const QString& interface, const QString& method,
