@@ -11,6 +11,8 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=${BUILD:-build}
 export STOWLINE_DRY_POWER=1
+# The machine's system bus (logind, NetworkManager) stays out of reach.
+export DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/stowline-no-system-bus
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 
 work=$(mktemp -d)

@@ -7,6 +7,8 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=${BUILD:-build}
 export STOWLINE_DRY_POWER=1
+# The machine's system bus (logind, NetworkManager) stays out of reach.
+export DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/stowline-no-system-bus
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -8,6 +8,8 @@
 # Usage: bench/protocols/run_protocols_bench.sh [build folder]   (configured with -DSTOWLINE_BENCH=ON)
 set -euo pipefail
 export STOWLINE_DRY_POWER=1
+# The machine's system bus (logind, NetworkManager) stays out of reach.
+export DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/stowline-no-system-bus
 cd "$(dirname "$0")/../.."
 build=${1:-build-bench}
 if [[ ! -x $build/stowline_protocols_bench ]]; then

@@ -14,6 +14,8 @@ cd "$(dirname "$0")/../.."
 binary=${1:-build/stowline}
 seconds=${MEASURE_SECONDS:-60}
 export STOWLINE_DRY_POWER=1
+# The machine's system bus (logind, NetworkManager) stays out of reach.
+export DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/stowline-no-system-bus
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 
 work=$(mktemp -d)

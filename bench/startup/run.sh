@@ -6,6 +6,8 @@ cd "$(dirname "$0")/../.."
 binary=${1:-build/stowline}
 runs=${RUNS:-5}
 export STOWLINE_DRY_POWER=1
+# The machine's system bus (logind, NetworkManager) stays out of reach.
+export DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/stowline-no-system-bus
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 
 work=$(mktemp -d)
