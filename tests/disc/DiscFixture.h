@@ -46,12 +46,7 @@ template <class Engine> struct DiscRunOn : backup::testing::RunEnvironment {
     QStringList runPreset() {
         savePreset();
         run.RunPreset();
-        const QStringList lines = logMessages();
-        qsizetype done = -1;
-        for (qsizetype i = 0; i < lines.size(); ++i)
-            if (lines[i].startsWith(QLatin1String("Docs: WinRAR - Done")))
-                done = i;
-        return done < 0 ? lines : lines.mid(done + 1);
+        return linesAfterArchiving();
     }
 
     QStringList history() {

@@ -127,6 +127,16 @@ struct RunEnvironment {
 
     // Log lines without their time stamps.
     QStringList logMessages() { return stowline::testing::withoutTimeStamps(log.model().lines()); }
+    // The log lines after the archiver's last report ("Docs: WinRAR - Done"), or all of
+    // them when there is none.
+    QStringList linesAfterArchiving() {
+        const QStringList lines = logMessages();
+        qsizetype done = -1;
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            if (lines[i].startsWith(QLatin1String("Docs: WinRAR - Done")))
+                done = i;
+        return done < 0 ? lines : lines.mid(done + 1);
+    }
 
     QStringList destinationFiles() {
         return QDir(destination()).entryList(QDir::Files, QDir::Name);
