@@ -19,6 +19,8 @@ packages=(
 )
 # scripts/test-package.sh validates the package's desktop entry.
 packages+=(desktop-file-utils)
+# The fault-injection tests kill the programs at chosen system calls.
+packages+=(strace)
 
 # Callers may ask for more (scripts/fuzz.sh: the clang toolchain).
 read -r -a extra_packages <<<"${STOWLINE_EXTRA_PACKAGES:-}"

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/sendfile.h>
@@ -71,6 +72,26 @@ bool copyFlushed(const QString& source, const QString& target, QString* error,
         return fail(error, QStringLiteral("the copy is incomplete"));
     return true;
 }
+
+// Gives `partial` the name `target` unless `target` exists, then drops the name `partial`.
+bool nameWithoutReplacing(const QByteArray& partial, const QByteArray& target, QString* error) {
+    if (::renameat2(AT_FDCWD, partial.constData(), AT_FDCWD, target.constData(),
+                    RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return fail(error, systemError());
+    // A file system without the no-replace rename: a link gives the same guarantee.
+    if (::link(partial.constData(), target.constData()) != 0)
+        return fail(error, systemError());
+    ::unlink(partial.constData());
+    return true;
+}
+
+// The hidden name a copy has in the target's folder until it is whole.
+QString partialName(const QString& target) {
+    const QFileInfo info(target);
+    return info.path() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".part");
+}
 } // namespace
 
 bool moveFile(const QString& source, const QString& target, QString* error,
@@ -87,8 +108,14 @@ bool moveFile(const QString& source, const QString& target, QString* error,
     }
     if (errno != EXDEV && errno != EPERM && errno != EOPNOTSUPP && errno != EMLINK)
         return fail(error, systemError());
-    if (!copyFlushed(source, target, error, copied)) {
-        QFile::remove(target);
+    // The copy gets the target's name only once it is whole: a program killed mid-copy
+    // leaves a hidden partial file, never a torn archive under the archive's name. A
+    // partial file of such an earlier copy is replaced.
+    const QString partial = partialName(target);
+    QFile::remove(partial);
+    if (!copyFlushed(source, partial, error, copied) ||
+        !nameWithoutReplacing(QFile::encodeName(partial), to, error)) {
+        QFile::remove(partial);
         return false;
     }
     // The verified copy is the delivery; a source left behind goes with the run folder.

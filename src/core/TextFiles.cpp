@@ -148,13 +148,19 @@ bool writeTextLinesAtomically(const QString& path, const QStringList& lines, QSt
 
 bool appendTextLine(const QString& path, const QString& line, QString* error) {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+    // Unbuffered: what did not reach the file must not be written later, when the file
+    // closes, after a torn line has been cut off.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
         setError(error, file.errorString());
         return false;
     }
+    const qint64 sizeBefore = file.size();
     const QByteArray bytes = joinedWithCrLf({line});
     if (file.write(bytes) != bytes.size() || !file.flush()) {
         setError(error, file.errorString());
+        // A full disk takes part of the line: cut it off again, so that the next line
+        // does not continue a torn one.
+        file.resize(sizeBefore);
         return false;
     }
     return true;

@@ -1,6 +1,7 @@
 #include "core/TextFiles.h"
 
 #include "QtPrinters.h"
+#include "SmallFileSystem.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace stowline::core;
 
@@ -54,6 +56,29 @@ TEST(TextFiles, CappedReadRefusesWhatIsNotARegularFile) {
     EXPECT_FALSE(readCappedTextLines(fifo, 100, {}));
     EXPECT_FALSE(readCappedTextLines(dir.path(), 100, {}));
     EXPECT_FALSE(readCappedTextLines(dir.filePath(QStringLiteral("missing")), 100, {}));
+}
+
+TEST(TextFiles, AnAppendThatFillsTheDiskLeavesNoTornLine) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "mounting a small file system needs root";
+    QTemporaryDir folder;
+    const QString mountPoint = folder.filePath(QStringLiteral("full"));
+    stowline::testing::SmallFileSystem disk(mountPoint, 4096);
+    ASSERT_TRUE(disk.mounted());
+    const QString path = mountPoint + QStringLiteral("/log.txt");
+    // Whole lines up to a few bytes short of the file system's only page.
+    ASSERT_TRUE(appendTextLine(path, QString(4096 - 2 - 10, QLatin1Char('a'))));
+    const QByteArray before = [&] {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+
+    QString error;
+    EXPECT_FALSE(appendTextLine(path, QString(100, QLatin1Char('b')), &error));
+    EXPECT_FALSE(error.isEmpty());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
 }
 
 } // namespace
