@@ -351,7 +351,7 @@ TEST(FaultInjection, AnArchiverHangingPastTheTimeOutIsEndedAndReported) {
     const QStringList messages = sandbox.logMessages();
     EXPECT_TRUE(messages.contains(QStringLiteral("Docs: Operation timeout, aborting. [!]")))
         << messages.join('\n').toStdString();
-    EXPECT_TRUE(messages.contains(QStringLiteral("Docs: Aborted. [!]")))
+    EXPECT_TRUE(messages.contains(QStringLiteral("Aborted. [!]")))
         << messages.join('\n').toStdString();
     const qint64 archiverPid = core::readFirstLine(pidFile).value_or(QString()).toLongLong();
     ASSERT_GT(archiverPid, 0);
