@@ -22,6 +22,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <algorithm>
 #include <memory>
 
 using namespace stowline;
@@ -80,6 +81,20 @@ struct DesktopSession {
         QObject::connect(&progress, &backup::RunProgress::changed, window,
                          [window, &progress] { window->showRunProgress(progress.text()); });
         stowline.setMainWindow(window);
+        windows->setPresetEditorParts(app::DesktopWindows::PresetEditorParts{
+            program.folders(), program.flags(), launcher, stowline.presets(),
+            [&stowline](const QString& name) {
+                return stowline.program().flags().OperationInProgress &&
+                       stowline.run().state().CurrentPresetName == name;
+            },
+            [&stowline] {
+                // A busy engine lists no recorders, but it is writing a disc right now.
+                if (stowline.discEngine().busy())
+                    return true;
+                const QList<disc::Recorder> recorders = stowline.discEngine().recorders();
+                return std::any_of(recorders.begin(), recorders.end(),
+                                   [](const disc::Recorder& recorder) { return recorder.writer; });
+            }});
     }
 
     // Declared first, so that the main window, which uses them, goes before them.
