@@ -15,9 +15,21 @@
 
 namespace stowline::ui {
 
+namespace {
+void browseProgram(QLineEdit& field) {
+    const QString file = QFileDialog::getOpenFileName(field.window(), QString(), field.text());
+    if (!file.isEmpty())
+        field.setText(file);
+}
+} // namespace
+
 GeneralPage::GeneralPage(QWidget* parent) : QWidget(parent), ui_(new Ui::GeneralPage) {
     setObjectName(QStringLiteral("tabgeneral"));
     ui_->setupUi(this);
+    connect(ui_->browsebefore, &QToolButton::clicked, this,
+            [this] { browseProgram(*ui_->eprogrambefore); });
+    connect(ui_->browseafter, &QToolButton::clicked, this,
+            [this] { browseProgram(*ui_->eprogramafter); });
 }
 
 GeneralPage::~GeneralPage() = default;
@@ -26,10 +38,6 @@ ActionsPage::ActionsPage(QWidget* parent) : QWidget(parent), ui_(new Ui::Actions
     setObjectName(QStringLiteral("tabactions"));
     ui_->setupUi(this);
     connect(ui_->browsedestination, &QToolButton::clicked, this, &ActionsPage::browseFolder);
-    connect(ui_->browsebefore, &QToolButton::clicked, this,
-            [this] { browseProgram(ui_->eprogrambefore); });
-    connect(ui_->browseafter, &QToolButton::clicked, this,
-            [this] { browseProgram(ui_->eprogramafter); });
 }
 
 ActionsPage::~ActionsPage() = default;
@@ -39,13 +47,6 @@ void ActionsPage::browseFolder() {
         QFileDialog::getExistingDirectory(this, QString(), ui_->edestination->text());
     if (!folder.isEmpty())
         ui_->edestination->setText(folder);
-}
-
-void ActionsPage::browseProgram(QWidget* field) {
-    auto* edit = static_cast<QLineEdit*>(field);
-    const QString file = QFileDialog::getOpenFileName(this, QString(), edit->text());
-    if (!file.isEmpty())
-        edit->setText(file);
 }
 
 FileListsPage::FileListsPage(QWidget* parent) : QWidget(parent), ui_(new Ui::FileListsPage) {

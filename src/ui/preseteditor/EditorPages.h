@@ -42,7 +42,6 @@ public:
 
 private:
     void browseFolder();
-    void browseProgram(QWidget* field);
 
     std::unique_ptr<Ui::ActionsPage> ui_;
 };
