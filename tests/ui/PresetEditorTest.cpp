@@ -208,7 +208,10 @@ TEST_F(PresetEditorTest, OpeningAndConfirmingLeavesEveryFileByteIdentical) {
             before << fileBytes(presetFile(QStringLiteral("Docs"), extension));
         prompts.textAnswers = {preset.pwd};
         PresetEditor& editor = open(QStringLiteral("Docs"));
-        EXPECT_EQ(editor.shownPreset(), preset) << what;
+        const tarcopt shown = editor.shownPreset();
+        for (const backup::PresetField& field : backup::presetFields())
+            EXPECT_EQ(backup::presetValueText(shown, field), backup::presetValueText(preset, field))
+                << what << " " << field.key;
         ASSERT_TRUE(editor.confirm()) << what << prompts.errors.join(' ').toStdString();
         int i = 0;
         for (const char* extension : {".pst", ".inc", ".exc", ".not", ".cmt"})
@@ -489,6 +492,41 @@ TEST_F(PresetEditorTest, ListsTakeDropsAndComeBackFromTheTextEditor) {
     EXPECT_FALSE(editor.waitingForTextEditor());
     EXPECT_EQ(editor.includeLines(), QStringList{QStringLiteral("/b/ß")});
     EXPECT_EQ(prompts.messages, QStringList{"\n" + messages.text(u"editorstillopen")});
+}
+
+TEST_F(PresetEditorTest, NewPresetListsGoToTheTextEditorOnlyUnderAnAcceptedName) {
+    PresetEditor& editor = openNew();
+    auto& name = control<QLineEdit>("epresetname");
+    auto& include = control<QPlainTextEdit>("eincludelist");
+    editor.editListInTextEditor(include, QStringLiteral(".inc"));
+    EXPECT_EQ(prompts.messages, QStringList{"\n" + messages.text(u"firstenterpresetname")});
+
+    presetNames = {QStringLiteral("Docs")};
+    name.setText(QStringLiteral("DOCS"));
+    editor.editListInTextEditor(include, QStringLiteral(".inc"));
+    EXPECT_EQ(prompts.errors, QStringList{"\n" + messages.text(u"presetnameexists")});
+
+    name.setText(QStringLiteral("Mail"));
+    prompts.yesNoAnswers = {false};
+    editor.editListInTextEditor(include, QStringLiteral(".inc"));
+    EXPECT_EQ(prompts.questions.last(),
+              "\n" + core::formatMessage(messages.text(u"reqtosavefornewpreset"), {"Mail"}));
+    EXPECT_FALSE(name.isReadOnly());
+
+    // Accepted: the name is fixed, since the list files now carry it; an editor that
+    // cannot be started leaves the list as it was.
+    launcher.unstartable = {QStringLiteral("missing-editor")};
+    qputenv("VISUAL", "missing-editor");
+    editor.setIncludeLines({QStringLiteral("/home")});
+    prompts.yesNoAnswers = {true, true};
+    editor.editListInTextEditor(include, QStringLiteral(".inc"));
+    qunsetenv("VISUAL");
+    EXPECT_TRUE(name.isReadOnly());
+    EXPECT_EQ(core::readTextLines(presetFile(QStringLiteral("Mail"), ".inc")),
+              QStringList{QStringLiteral("/home")});
+    EXPECT_TRUE(prompts.errors.last().startsWith("\n" + messages.text(u"errorcannotedit")));
+    EXPECT_EQ(editor.includeLines(), QStringList{QStringLiteral("/home")});
+    EXPECT_FALSE(editor.waitingForTextEditor());
 }
 
 TEST_F(PresetEditorTest, FilterDialogWritesMasksAndAttributes) {
