@@ -51,7 +51,7 @@ void DesktopWindows::openPresetEditor(const QString& presetName, ui::PresetEdito
         ui::PresetEditorServices{parts.folders, services_.messages, parts.flags, services_.prompts,
                                  parts.launcher, *presetStore_,
                                  [&list] { return list.model().presetNames(); },
-                                 [&list] { list.ScanPresets(); }, parts.discAvailable,
+                                 [&list] { list.ScanPresets(); }, parts.discRecording,
                                  [this](const QString& topic) { help_.ShowHelpTopic(topic); },
                                  services_.programFolder, services_.options.lng},
         presetName);

@@ -52,7 +52,7 @@ public:
         backup::PresetList& presetList;
         // Whether `name` is the preset that is running now.
         std::function<bool(const QString& name)> isRunning;
-        std::function<bool()> discAvailable;
+        std::function<ui::DiscRecording()> discRecording;
     };
     void setPresetEditorParts(PresetEditorParts parts);
     void openPresetEditor(const QString& presetName, ui::PresetEditorPage page) override;

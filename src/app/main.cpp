@@ -22,7 +22,6 @@
 #include <QScreen>
 #include <QTimer>
 
-#include <algorithm>
 #include <memory>
 
 using namespace stowline;
@@ -88,12 +87,14 @@ struct DesktopSession {
                        stowline.run().state().CurrentPresetName == name;
             },
             [&stowline] {
+                ui::DiscRecording recording;
                 // A busy engine lists no recorders, but it is writing a disc right now.
-                if (stowline.discEngine().busy())
-                    return true;
-                const QList<disc::Recorder> recorders = stowline.discEngine().recorders();
-                return std::any_of(recorders.begin(), recorders.end(),
-                                   [](const disc::Recorder& recorder) { return recorder.writer; });
+                recording.available = stowline.discEngine().busy();
+                for (const disc::Recorder& recorder : stowline.discEngine().recorders())
+                    if (recorder.writer)
+                        recording.recorders << recorder.address;
+                recording.available = recording.available || !recording.recorders.isEmpty();
+                return recording;
             }});
     }
 

@@ -60,10 +60,13 @@ public:
 
     PresetEditor& open(const QString& name, bool expectOpened = true) {
         editor_ = std::make_unique<PresetEditor>(
-            PresetEditorServices{
-                folders, messages, flags, prompts, launcher, store, [this] { return presetNames; },
-                [this] { ++listRebuilt; }, [this] { return discAvailable; },
-                [this](const QString& topic) { helpTopics << topic; }, folders.program, language},
+            PresetEditorServices{folders, messages, flags, prompts, launcher, store,
+                                 [this] { return presetNames; }, [this] { ++listRebuilt; },
+                                 [this] {
+                                     return ui::DiscRecording{discAvailable, recorders};
+                                 },
+                                 [this](const QString& topic) { helpTopics << topic; },
+                                 folders.program, language},
             name);
         EXPECT_EQ(editor_->load(), expectOpened);
         editor_->show();
@@ -98,6 +101,7 @@ public:
     QStringList presetNames;
     int listRebuilt = 0;
     bool discAvailable = true;
+    QStringList recorders;
     QStringList helpTopics;
     QString language = QStringLiteral("English (default).lng");
     std::unique_ptr<PresetEditor> editor_;
@@ -455,6 +459,20 @@ TEST_F(PresetEditorTest, WithoutDiscRecordingTheDiscTaskIsExplainedAndCleared) {
     tarcopt saved;
     ASSERT_TRUE(store.LoadPreset(QStringLiteral("Docs"), saved));
     EXPECT_FALSE(saved.cdw);
+}
+
+TEST_F(PresetEditorTest, RecorderFieldOffersTheWritersAndKeepsTheStoredAddress) {
+    recorders = {QStringLiteral("/dev/sr0"), QStringLiteral("/dev/sr1")};
+    tarcopt preset = defaults();
+    preset.cdr = QStringLiteral("stdio:/srv/discs/weekly.iso");
+    ASSERT_TRUE(
+        store.SavePreset(QStringLiteral("Docs"), preset, {QStringLiteral("/a")}, {}, {}, {}));
+    PresetEditor& editor = open(QStringLiteral("Docs"));
+    auto& recorder = control<QComboBox>("erecorder");
+    EXPECT_EQ(recorder.count(), 2);
+    EXPECT_EQ(recorder.currentText(), QStringLiteral("stdio:/srv/discs/weekly.iso"));
+    recorder.setCurrentIndex(1);
+    EXPECT_EQ(editor.shownPreset().cdr, QStringLiteral("/dev/sr1"));
 }
 
 TEST_F(PresetEditorTest, ListsTakeDropsAndComeBackFromTheTextEditor) {

@@ -200,7 +200,9 @@ bool PresetEditor::load(bool running) {
     }
     general_->ui().epresetname->setText(name_);
     general_->ui().epresetname->setReadOnly(!newPreset_);
-    discAvailable_ = s_.discAvailable && s_.discAvailable();
+    const DiscRecording disc = s_.discRecording ? s_.discRecording() : DiscRecording();
+    discAvailable_ = disc.available;
+    actions_->ui().erecorder->addItems(disc.recorders);
     if (!discAvailable_) {
         for (QCheckBox* box : {general_->ui().cdisctask, actions_->ui().cdisctask2})
             box->setToolTip(text(u"discnotavailable"));

@@ -4,6 +4,7 @@
 #include "ui/preseteditor/PresetEditorRules.h"
 
 #include <QDialog>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -36,6 +37,11 @@ class FileListsPage;
 class GeneralPage;
 class NotesPage;
 
+struct DiscRecording {
+    bool available = false;
+    QStringList recorders; // addresses of the recorders that write
+};
+
 // What the preset editor works with; the application owns all of it.
 struct PresetEditorServices {
     const core::Folders& folders;
@@ -49,8 +55,9 @@ struct PresetEditorServices {
     std::function<QStringList()> presetNames;
     // A preset was added or its image changed: the preset list is rebuilt.
     std::function<void()> presetListChanged;
-    // Whether disc recording can be used on this machine.
-    std::function<bool()> discAvailable;
+    // Whether disc recording can be used on this machine, and the recorders offered for
+    // the preset's recorder field.
+    std::function<DiscRecording()> discRecording;
     std::function<void(const QString& topic)> showHelp;
     // For the captions: the program folder and the language file in use (lng).
     QString programFolder;
