@@ -14,21 +14,26 @@
 #include "ui/preseteditor/FilterDialog.h"
 #include "ui/preseteditor/PresetFieldBinding.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -385,6 +390,13 @@ TEST_F(PresetEditorTest, DangerousBoxesAskFirst) {
     encrypt.click();
     EXPECT_TRUE(encrypt.isChecked());
     EXPECT_EQ(control<QLineEdit>("epassword").text(), QStringLiteral("pw"));
+
+    // A click on the password field asks for a new one; an empty one clears encryption.
+    prompts.textAnswers = {QString()};
+    QTest::mouseClick(&control<QLineEdit>("epassword"), Qt::LeftButton);
+    EXPECT_EQ(prompts.questions.last(), messages.text(u"enternewpass"));
+    EXPECT_FALSE(encrypt.isChecked());
+    EXPECT_EQ(control<QLineEdit>("epassword").text(), QString());
 }
 
 TEST_F(PresetEditorTest, DefaultsAreSavedAndLoadedKeepingTheName) {
@@ -486,7 +498,17 @@ TEST_F(PresetEditorTest, ListsTakeDropsAndComeBackFromTheTextEditor) {
     const QString folder = root.path() + QStringLiteral("/Fotos ü");
     QDir().mkpath(folder);
     control<QCheckBox>("conlyfiles").setChecked(true);
-    page->dropPaths(control<QPlainTextEdit>("eincludelist"), {folder, folder});
+    editor.showTab(EditorTab::FileLists);
+    // A drop from the file manager onto the include list; one onto the exclude list.
+    QMimeData dropped;
+    dropped.setUrls({QUrl::fromLocalFile(folder), QUrl::fromLocalFile(folder)});
+    QWidget* target = control<QPlainTextEdit>("eincludelist").viewport();
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    EXPECT_TRUE(drop.isAccepted());
     page->dropPaths(control<QPlainTextEdit>("eexcludelist"), {folder, folder});
     EXPECT_EQ(editor.includeLines(), (QStringList{QStringLiteral("/a"), folder + "/*.*"}));
     EXPECT_EQ(editor.excludeLines(), QStringList{folder});

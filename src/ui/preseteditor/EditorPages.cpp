@@ -52,8 +52,11 @@ void ActionsPage::browseFolder() {
 FileListsPage::FileListsPage(QWidget* parent) : QWidget(parent), ui_(new Ui::FileListsPage) {
     setObjectName(QStringLiteral("tabfilelists"));
     ui_->setupUi(this);
-    for (QPlainTextEdit* list : {ui_->eincludelist, ui_->eexcludelist})
+    // Drag events reach the list or its viewport, whichever accepts drops.
+    for (QPlainTextEdit* list : {ui_->eincludelist, ui_->eexcludelist}) {
+        list->installEventFilter(this);
         list->viewport()->installEventFilter(this);
+    }
 }
 
 FileListsPage::~FileListsPage() = default;
@@ -93,9 +96,12 @@ void FileListsPage::dropPaths(QPlainTextEdit& list, const QStringList& paths) {
 }
 
 bool FileListsPage::eventFilter(QObject* watched, QEvent* event) {
-    QPlainTextEdit* list = watched == ui_->eincludelist->viewport()   ? ui_->eincludelist
-                           : watched == ui_->eexcludelist->viewport() ? ui_->eexcludelist
-                                                                      : nullptr;
+    const auto isPartOf = [watched](QPlainTextEdit* list) {
+        return watched == list || watched == list->viewport();
+    };
+    QPlainTextEdit* list = isPartOf(ui_->eincludelist)   ? ui_->eincludelist
+                           : isPartOf(ui_->eexcludelist) ? ui_->eexcludelist
+                                                         : nullptr;
     if (!list)
         return QWidget::eventFilter(watched, event);
     if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
