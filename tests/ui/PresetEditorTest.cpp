@@ -620,6 +620,41 @@ TEST_F(PresetEditorTest, PickerCollectsEachPathOnce) {
               AddFoldersForm::kLargestFont);
 }
 
+TEST_F(PresetEditorTest, PickerAdditionsJoinTheEditorListsWithoutRepeatedNeighbours) {
+    const QString base = root.path() + QStringLiteral("/pick");
+    QDir().mkpath(base + QStringLiteral("/Musik"));
+    PresetEditor& editor = openNew();
+    editor.setIncludeLines({base + QStringLiteral("/Musik")});
+    bool editorHidden = false;
+    QTimer::singleShot(0, [&] {
+        editorHidden = !editor.isVisible();
+        auto* picker = editor.findChild<AddFoldersForm*>();
+        ASSERT_TRUE(picker);
+        picker->openFolder(base);
+        picker->selectPath(base + QStringLiteral("/Musik"));
+        picker->addSelected(true);
+        picker->addSelected(false);
+        picker->accept();
+    });
+    editor.openPicker();
+    EXPECT_TRUE(editorHidden);
+    EXPECT_TRUE(editor.isVisible());
+    EXPECT_EQ(editor.includeLines(), QStringList{base + QStringLiteral("/Musik")});
+    EXPECT_EQ(editor.excludeLines(), QStringList{base + QStringLiteral("/Musik")});
+
+    // Cancel drops what was collected.
+    QTimer::singleShot(0, [&] {
+        auto* picker = editor.findChild<AddFoldersForm*>();
+        ASSERT_TRUE(picker);
+        picker->openFolder(base);
+        picker->selectPath(base + QStringLiteral("/Musik"));
+        picker->addSelected(false);
+        picker->reject();
+    });
+    editor.openPicker();
+    EXPECT_EQ(editor.excludeLines(), QStringList{base + QStringLiteral("/Musik")});
+}
+
 TEST_F(PresetEditorTest, GermanCaptionsAndWideEnoughCheckBoxes) {
     core::writeTextLinesAtomically(
         folders.program + QStringLiteral("/Deutsch.lng"),
