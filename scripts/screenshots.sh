@@ -128,6 +128,21 @@ for _ in $(seq 600); do
 done
 stop_program
 
+# The preset editor of Documents (F4 on the selected preset), one picture per tab;
+# Ctrl+Tab moves to the next tab.
+start_program
+xdotool windowfocus --sync "$main"
+xdotool key --delay 200 Home F4
+editor=$(find_window "^Preset")
+sleep 0.5
+for tab in general actions file-lists notes; do
+  shoot "$editor" "preset-editor-$tab"
+  xdotool windowfocus --sync "$editor" key ctrl+Tab
+  sleep 0.5
+done
+xdotool windowfocus --sync "$editor" key Escape
+stop_program
+
 if [[ -f scripts/screenshot-remote.sh ]]; then
   bash scripts/screenshot-remote.sh
 fi

@@ -1,5 +1,7 @@
 #include "app/DesktopWindows.h"
 
+#include "backup/PresetFiles.h"
+#include "backup/PresetList.h"
 #include "core/Options.h"
 
 namespace stowline::app {
@@ -30,6 +32,34 @@ ui::SchedulerWindow& DesktopWindows::schedulerWindow() {
         schedulerWindow_->changeLang(services_.programFolder, services_.options.lng);
     }
     return *schedulerWindow_;
+}
+
+void DesktopWindows::setPresetEditorParts(PresetEditorParts parts) {
+    editorParts_ = std::make_unique<PresetEditorParts>(std::move(parts));
+    presetStore_ = std::make_unique<backup::PresetStore>(editorParts_->folders, services_.messages,
+                                                         services_.clock, services_.prompts);
+}
+
+void DesktopWindows::openPresetEditor(const QString& presetName, ui::PresetEditorPage page) {
+    if (!editorParts_) {
+        ui::MissingWindowOpeners::openPresetEditor(presetName, page);
+        return;
+    }
+    PresetEditorParts& parts = *editorParts_;
+    backup::PresetList& list = parts.presetList;
+    ui::PresetEditor editor(
+        ui::PresetEditorServices{parts.folders, services_.messages, parts.flags, services_.prompts,
+                                 parts.launcher, *presetStore_,
+                                 [&list] { return list.model().presetNames(); },
+                                 [&list] { list.ScanPresets(); }, parts.discRecording,
+                                 [this](const QString& topic) { help_.ShowHelpTopic(topic); },
+                                 services_.programFolder, services_.options.lng},
+        presetName);
+    if (!editor.load(parts.isRunning && parts.isRunning(presetName)))
+        return;
+    if (page == ui::PresetEditorPage::FileLists)
+        editor.showTab(ui::EditorTab::FileLists);
+    editor.exec();
 }
 
 } // namespace stowline::app

@@ -3,10 +3,16 @@
 #include "platform/linux/XdgHelpViewer.h"
 #include "ui/help/HelpTopics.h"
 #include "ui/mainwindow/WindowOpeners.h"
+#include "ui/preseteditor/PresetEditor.h"
 #include "ui/scheduler/SchedulerWindow.h"
 
 #include <functional>
 #include <memory>
+
+namespace stowline::backup {
+class PresetList;
+class PresetStore;
+} // namespace stowline::backup
 
 namespace stowline::app {
 
@@ -37,6 +43,19 @@ public:
     void presetListRebuilt();
 
     void openSchedulerWindow(const QString& presetName) override;
+
+    // What the preset editor needs beyond the services above.
+    struct PresetEditorParts {
+        const core::Folders& folders;
+        const core::ProgramFlags& flags;
+        platform::ProcessLauncher& launcher;
+        backup::PresetList& presetList;
+        // Whether `name` is the preset that is running now.
+        std::function<bool(const QString& name)> isRunning;
+        std::function<ui::DiscRecording()> discRecording;
+    };
+    void setPresetEditorParts(PresetEditorParts parts);
+    void openPresetEditor(const QString& presetName, ui::PresetEditorPage page) override;
     void showHelpTopic(const QString& topic) override { help_.ShowHelpTopic(topic); }
     void openWebPage() override { help_.showProjectPage(); }
 
@@ -48,6 +67,8 @@ private:
     ui::HelpTopics help_;
     std::function<void()> hideMainWindow_;
     std::unique_ptr<ui::SchedulerWindow> schedulerWindow_;
+    std::unique_ptr<PresetEditorParts> editorParts_;
+    std::unique_ptr<backup::PresetStore> presetStore_;
 };
 
 } // namespace stowline::app

@@ -80,6 +80,22 @@ struct DesktopSession {
         QObject::connect(&progress, &backup::RunProgress::changed, window,
                          [window, &progress] { window->showRunProgress(progress.text()); });
         stowline.setMainWindow(window);
+        windows->setPresetEditorParts(app::DesktopWindows::PresetEditorParts{
+            program.folders(), program.flags(), launcher, stowline.presets(),
+            [&stowline](const QString& name) {
+                return stowline.program().flags().OperationInProgress &&
+                       stowline.run().state().CurrentPresetName == name;
+            },
+            [&stowline] {
+                ui::DiscRecording recording;
+                // A busy engine lists no recorders, but it is writing a disc right now.
+                recording.available = stowline.discEngine().busy();
+                for (const disc::Recorder& recorder : stowline.discEngine().recorders())
+                    if (recorder.writer)
+                        recording.recorders << recorder.address;
+                recording.available = recording.available || !recording.recorders.isEmpty();
+                return recording;
+            }});
     }
 
     // Declared first, so that the main window, which uses them, goes before them.
