@@ -2,6 +2,7 @@
 #include "app/DesktopWindows.h"
 #include "app/HeadlessAnswers.h"
 #include "app/RunIndicators.h"
+#include "app/SettingsAdapters.h"
 #include "core/Clock.h"
 #include "core/Program.h"
 #include "platform/HeadlessPrompts.h"
@@ -62,7 +63,8 @@ struct Interaction {
 // The main window and the windows it opens, made once the presets are listed.
 struct DesktopSession {
     void open(app::Application& stowline, const core::Clock& clock, platform::Prompts& prompts,
-              platform::ProcessLauncher& launcher, ui::TrayIcon& tray) {
+              platform::ProcessLauncher& launcher, ui::TrayIcon& tray, platform::SoundPlayer& sound,
+              platform::StartupRegistration& startup) {
         core::Program& program = stowline.program();
         windows = std::make_unique<app::DesktopWindows>(app::DesktopWindows::Services{
             stowline.schedule(), stowline.presetCatalog(), program.options(), program.log(),
@@ -80,9 +82,16 @@ struct DesktopSession {
         QObject::connect(&progress, &backup::RunProgress::changed, window,
                          [window, &progress] { window->showRunProgress(progress.text()); });
         stowline.setMainWindow(window);
+        remoteCommands = std::make_unique<app::RemoteAccessCommands>(stowline.remoteAccess());
+        dialupCommands = std::make_unique<app::DialupCommands>(stowline.dialup());
+        windows->setUpSettings(
+            {program, sound, startup, remoteCommands.get(), dialupCommands.get(), nullptr},
+            *window);
     }
 
     // Declared first, so that the main window, which uses them, goes before them.
+    std::unique_ptr<app::RemoteAccessCommands> remoteCommands;
+    std::unique_ptr<app::DialupCommands> dialupCommands;
     std::unique_ptr<app::DesktopWindows> windows;
     std::unique_ptr<ui::MainWindow> mainWindow;
 };
@@ -126,7 +135,8 @@ int main(int argc, char* argv[]) {
     DesktopSession desktop;
     const auto openWindows = [&] {
         if (tray)
-            desktop.open(stowline, clock, *interaction.prompts, launcher, *tray);
+            desktop.open(stowline, clock, *interaction.prompts, launcher, *tray, sound,
+                         startupRegistration);
     };
     if (!stowline.start(openWindows))
         return stowline.exitCode();

@@ -1,6 +1,7 @@
 #include "ui/skins/SkinApplier.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QImage>
 #include <QLineEdit>
 #include <QListView>
@@ -95,6 +96,33 @@ TEST_F(SkinApplierTest, ListAndFieldColoursFollowTheSkinAndGoBackWhenOff) {
     applier.setSkin(skin, false);
     EXPECT_EQ(pixel(20, 20), normalBase);
     EXPECT_EQ(edit->palette().color(QPalette::Base), normalBase);
+}
+
+} // namespace
+} // namespace stowline::ui
+
+namespace stowline::ui {
+namespace {
+
+// The skins shipped in the program folder name pictures that are there and colours that
+// are colours.
+TEST(ShippedSkins, PicturesAndColoursResolve) {
+    const QString programFolder = QStringLiteral(STOWLINE_BUILT_PROGRAM_DIR);
+    const QStringList files = QDir(programFolder + QStringLiteral("/skins"))
+                                  .entryList({QStringLiteral("*.ocs")}, QDir::Files);
+    EXPECT_EQ(files.size(), 3);
+    for (const QString& name : files) {
+        SCOPED_TRACE(name.toStdString());
+        const core::tskin skin = core::LoadSkin(programFolder + QStringLiteral("/skins/") + name);
+        for (const QString& picture : {skin.MW_Image, skin.SW_Image, skin.PW_Image})
+            EXPECT_FALSE(QImage(core::resolveSkinImagePath(picture, programFolder)).isNull())
+                << picture.toStdString();
+        for (const core::SkinField& field : core::skinFields()) {
+            if (field.text && !QByteArray(field.key).endsWith("_Image")) {
+                EXPECT_TRUE(skinQColor(skin.*field.text).has_value()) << field.key;
+            }
+        }
+    }
 }
 
 } // namespace

@@ -41,8 +41,8 @@ struct tskin {
 // One line of a skin file.
 struct SkinField {
     const char* key;
-    QString tskin::* text = nullptr; // picture path or colour
-    int tskin::* style = nullptr;
+    QString tskin::*text = nullptr; // picture path or colour
+    int tskin::*style = nullptr;
 };
 
 // The 18 fields in the order the file lists them.

@@ -64,7 +64,7 @@ std::span<const char* const> settingsOptionKeys() {
 
 void loadOptionControls(QWidget& dialog, const core::topt& options) {
     for (const char* key : kSettingsOptionKeys) {
-        const core::OptionField* field = core::findOptionField(QLatin1String(key));
+        const core::OptionField* field = core::findOptionField(QString::fromLatin1(key));
         Q_ASSERT(field);
         std::visit(
             [&](auto member) {
@@ -89,7 +89,7 @@ void loadOptionControls(QWidget& dialog, const core::topt& options) {
 
 void saveOptionControls(const QWidget& dialog, core::topt& options) {
     for (const char* key : kSettingsOptionKeys) {
-        const core::OptionField* field = core::findOptionField(QLatin1String(key));
+        const core::OptionField* field = core::findOptionField(QString::fromLatin1(key));
         std::visit(
             [&](auto member) {
                 using Value = std::remove_cvref_t<decltype(options.*member)>;

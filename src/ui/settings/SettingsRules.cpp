@@ -36,4 +36,12 @@ bool isCleanAge(int days) {
     return days > 0;
 }
 
+BinWindow binWindowFor(const core::topt& options) {
+    if (options.obt == 1 && options.obk)
+        return BinWindow::Keeper;
+    if (options.obt == 2 && options.obr)
+        return BinWindow::Recycle;
+    return BinWindow::Off;
+}
+
 } // namespace stowline::ui

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Options.h"
+#include "ui/mainwindow/WindowOpeners.h"
 
 #include <QString>
 
@@ -26,5 +27,9 @@ bool reloadsLanguage(const QString& atOpening, const QString& chosen);
 
 // The clean commands of the SWL-BIN tab take a positive whole number of days.
 bool isCleanAge(int days);
+
+// The SWL-BIN drop window that obt asks for; a window whose verb is switched off stays
+// hidden.
+BinWindow binWindowFor(const core::topt& options);
 
 } // namespace stowline::ui

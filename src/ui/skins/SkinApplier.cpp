@@ -148,8 +148,7 @@ core::SkinImageStyle SkinApplier::pictureStyle(SkinnedWindow kind) const {
 }
 
 void SkinApplier::dress(QWidget& window, SkinnedWindow kind) const {
-    const auto colourNamed = [&](const char* name, const QString& background,
-                                 const QString& text) {
+    const auto colourNamed = [&](const char* name, const QString& background, const QString& text) {
         if (auto* view = window.findChild<QWidget*>(QString::fromLatin1(name)))
             colourView(*view, enabled_, background, text);
     };

@@ -10,6 +10,7 @@
 
 #include <optional>
 
+class QPainter;
 class QWidget;
 
 namespace stowline::ui {
