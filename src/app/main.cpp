@@ -16,10 +16,12 @@
 #include "ui/DataFolderDialog.h"
 #include "ui/ExitConfirmationBox.h"
 #include "ui/WidgetPrompts.h"
+#include "ui/locate/ArchiverLocatingPrompts.h"
 #include "ui/mainwindow/MainWindow.h"
 #include "ui/tray/SystemTrayIcon.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QScreen>
 #include <QTimer>
 
@@ -107,6 +109,12 @@ int main(int argc, char* argv[]) {
 
     const bool headless = runsWithoutDisplay();
     Interaction interaction(headless);
+    // With a display, start-up asks for a missing archiver in the locate window.
+    std::unique_ptr<ui::ArchiverLocatingPrompts> locating;
+    if (!headless)
+        locating =
+            std::make_unique<ui::ArchiverLocatingPrompts>(*interaction.prompts, QDir::rootPath());
+    platform::Prompts& startPrompts = locating ? *locating : *interaction.prompts;
     platform::FileInstanceLock instanceLock(QStringLiteral("SWL_SECOND_INSTANCE"));
     platform::LinuxSystemPaths paths;
     platform::ProcessSoundPlayer sound;
@@ -127,11 +135,13 @@ int main(int argc, char* argv[]) {
     if (!headless)
         tray = std::make_unique<ui::SystemTrayIcon>();
     app::TrayRunIndicator runIndicator(tray.get());
-    app::Application stowline({instanceLock, paths, *interaction.prompts, sound, clock,
+    app::Application stowline({instanceLock, paths, startPrompts, sound, clock,
                                *interaction.dataFolderChooser, *interaction.exitConfirmation,
                                startupRegistration},
                               launcher, runIndicator, arguments, screen ? screen->size() : QSize());
     core::Program& program = stowline.program();
+    if (locating)
+        locating->setMessages(&program.messages());
     DesktopSession desktop;
     const auto openWindows = [&] {
         if (tray)

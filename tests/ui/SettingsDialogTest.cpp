@@ -81,7 +81,8 @@ protected:
         core::SetOptionDefaults(options, {folders.program, folders.data, QSize(1024, 768)});
         writeFile(folders.inProgram(QStringLiteral("Deutsch.lng")),
                   "[STRINGS]\r\ndoneword=Fertig.\r\n[FORMS]\r\nForm1status=Bereit\r\n"
-                  "Form4ok=Jawohl\r\n");
+                  "Form4ok=Jawohl\r\n"
+                  "Form4dit=Die Werkzeugleiste des Hauptfensters ausblenden\r\n");
     }
 
     static void writeFile(const QString& path, const QByteArray& bytes) {
@@ -322,6 +323,12 @@ TEST_F(SettingsDialogTest, ChosenLanguageReloadsMessagesAndOpenWindowCaptions) {
     // and reloads nothing.
     auto again = open();
     EXPECT_EQ(child<QPushButton>(*again, "ok")->text(), QStringLiteral("Jawohl"));
+    // A translated check box caption longer than the English one is not cut.
+    auto* longCaption = child<QCheckBox>(*again, "dit");
+    EXPECT_EQ(longCaption->text(),
+              QStringLiteral("Die Werkzeugleiste des Hauptfensters ausblenden"));
+    EXPECT_GT(longCaption->minimumWidth(),
+              longCaption->fontMetrics().horizontalAdvance(longCaption->text()));
     child<QComboBox>(*again, "lng")->setCurrentText(QString::fromLatin1(core::kBuiltInLanguage));
     again->accept();
     EXPECT_EQ(prompts.messages, QStringList{QLatin1Char('\n') + messages.text(u"needtorestart")});
@@ -339,6 +346,12 @@ TEST_F(SettingsDialogTest, ServiceModeFollowsTheRealRegistration) {
     EXPECT_EQ(recordingStartup.calls,
               (QStringList{QStringLiteral("service"), QStringLiteral("no-service")}));
     EXPECT_TRUE(prompts.errors.isEmpty());
+    // The log-in entry of the new mode is written on OK, not only at the program's end.
+    recordingStartup.calls.clear();
+    dialog->accept();
+    EXPECT_EQ(options.sta, 1);
+    EXPECT_EQ(recordingStartup.calls,
+              (QStringList{QStringLiteral("no-service"), QStringLiteral("login /hide /exit")}));
 
     NoServiceManager none;
     startup = &none;
