@@ -109,6 +109,7 @@ void DesktopWindows::openSettings(ui::SettingsTab tab) {
             ui::LocateArchiverDialog locate(program.messages(), services_.prompts, QDir::rootPath(),
                                             {QStringLiteral("rar"), QStringLiteral("stowarc")},
                                             parent);
+            locate.changeLang(program.folders().program, program.options().lng);
             return locate.exec() == QDialog::Accepted ? locate.result() : QString();
         }};
     if (mainWindow_)

@@ -141,7 +141,7 @@ int main(int argc, char* argv[]) {
                               launcher, runIndicator, arguments, screen ? screen->size() : QSize());
     core::Program& program = stowline.program();
     if (locating)
-        locating->setMessages(&program.messages());
+        locating->setProgram(&program);
     DesktopSession desktop;
     const auto openWindows = [&] {
         if (tray)

@@ -95,6 +95,19 @@ TEST_F(LocateArchiverDialogTest, SearchFillsThePathAndOkTakesIt) {
     EXPECT_EQ(dialog.result(), tree.path(QStringLiteral("x/y/rar")));
 }
 
+TEST_F(LocateArchiverDialogTest, CaptionsComeFromTheLanguageFile) {
+    QTemporaryDir program;
+    QFile language(program.filePath(QStringLiteral("Deutsch.lng")));
+    ASSERT_TRUE(language.open(QIODevice::WriteOnly));
+    language.write("[FORMS]\r\nForm12=Archivierer suchen\r\nForm12search=Suchen\r\n");
+    language.close();
+    LocateArchiverDialog dialog(messages, prompts, tree.root.path(), kNames);
+    dialog.changeLang(program.path(), QStringLiteral("Deutsch.lng"));
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Archivierer suchen"));
+    EXPECT_EQ(dialog.findChild<QPushButton*>(QStringLiteral("search"))->text(),
+              QStringLiteral("Suchen"));
+}
+
 TEST_F(LocateArchiverDialogTest, OkWithAWrongPathStaysOpen) {
     LocateArchiverDialog dialog(messages, prompts, tree.root.path(), kNames);
     dialog.show();

@@ -1,5 +1,6 @@
 #include "ui/locate/ArchiverLocatingPrompts.h"
 
+#include "core/Program.h"
 #include "ui/locate/LocateArchiverDialog.h"
 
 namespace stowline::ui {
@@ -8,9 +9,11 @@ ArchiverLocatingPrompts::ArchiverLocatingPrompts(platform::Prompts& inner, QStri
     : inner_(inner), searchRoot_(std::move(searchRoot)) {}
 
 bool ArchiverLocatingPrompts::askOpenFile(const QString& caption, QString& path) {
-    LocateArchiverDialog locate(messages_ ? *messages_ : builtIn_, inner_, searchRoot_,
+    LocateArchiverDialog locate(program_ ? program_->messages() : builtIn_, inner_, searchRoot_,
                                 {QStringLiteral("rar"), QStringLiteral("stowarc")});
     locate.setWindowTitle(caption);
+    if (program_)
+        locate.changeLang(program_->folders().program, program_->options().lng);
     if (locate.exec() != QDialog::Accepted)
         return false;
     path = locate.result();

@@ -3,6 +3,10 @@
 #include "core/MessageTable.h"
 #include "platform/Prompts.h"
 
+namespace stowline::core {
+class Program;
+}
+
 namespace stowline::ui {
 
 // The prompts of a desktop session, where asking for the archiver program at start-up
@@ -12,8 +16,8 @@ class ArchiverLocatingPrompts final : public platform::Prompts {
 public:
     ArchiverLocatingPrompts(platform::Prompts& inner, QString searchRoot);
 
-    // The program's messages once they exist; built-in English texts until then.
-    void setMessages(const core::MessageTable* messages) { messages_ = messages; }
+    // The program's messages and language once they exist; built-in English until then.
+    void setProgram(core::Program* program) { program_ = program; }
 
     void showMessage(const QString& text) override { inner_.showMessage(text); }
     void showError(const QString& text) override { inner_.showError(text); }
@@ -29,7 +33,7 @@ private:
     platform::Prompts& inner_;
     QString searchRoot_;
     core::MessageTable builtIn_;
-    const core::MessageTable* messages_ = nullptr;
+    core::Program* program_ = nullptr;
 };
 
 } // namespace stowline::ui

@@ -2,6 +2,7 @@
 
 #include "core/MessageTable.h"
 #include "platform/Prompts.h"
+#include "ui/FormCaptions.h"
 #include "ui/locate/ArchiverSearch.h"
 
 #include "ui_LocateArchiverDialog.h"
@@ -31,6 +32,10 @@ LocateArchiverDialog::LocateArchiverDialog(const core::MessageTable& messages,
 }
 
 LocateArchiverDialog::~LocateArchiverDialog() = default;
+
+void LocateArchiverDialog::changeLang(const QString& programFolder, const QString& language) {
+    ChangeLang(*this, QStringLiteral("Form12"), programFolder, language);
+}
 
 void LocateArchiverDialog::searchOrCancel() {
     if (searching_) {

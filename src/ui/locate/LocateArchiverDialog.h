@@ -30,6 +30,9 @@ public:
     ~LocateArchiverDialog() override;
     Q_DISABLE_COPY_MOVE(LocateArchiverDialog)
 
+    // Captions from language `language` of `programFolder` (window name "Form12").
+    void changeLang(const QString& programFolder, const QString& language);
+
     // The chosen program after OK; empty otherwise.
     QString result() const { return result_; }
     bool searching() const { return searching_; }
