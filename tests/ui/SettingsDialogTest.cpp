@@ -404,6 +404,29 @@ TEST_F(SettingsDialogTest, CleaningTheBinArchives) {
     EXPECT_EQ(prompts.errors.last(), QStringLiteral("\nThe archive is damaged."));
 }
 
+// Apply acts at once, before OK: skins on, the skin from the controls, the dialog's own
+// fields dressed by it. Cancel does not undo it.
+TEST_F(SettingsDialogTest, ApplyDressesTheWindowsAtOnce) {
+    options.ske = false;
+    skins.setSkin({}, false);
+    auto dialog = open(SettingsTab::Appearance);
+    auto* field = child<QLineEdit>(*dialog, "rlo");
+    const QColor normalBase = field->palette().color(QPalette::Base);
+    child<QCheckBox>(*dialog, "ske")->setChecked(true);
+    child<QLineEdit>(*dialog, "LW_FileListBackground")->setText(QStringLiteral("00ff00"));
+    child<QPushButton>(*dialog, "applychanges")->click();
+    EXPECT_TRUE(options.ske);
+    EXPECT_TRUE(skins.enabled());
+    EXPECT_EQ(skins.skin().LW_FileListBackground, QStringLiteral("00ff00"));
+    EXPECT_EQ(field->palette().color(QPalette::Base), QColor(Qt::green));
+    EXPECT_EQ(applied, 1);
+
+    dialog->reject();
+    EXPECT_TRUE(options.ske);
+    EXPECT_FALSE(QFile::exists(core::currentSkinPath(folders.data)));
+    EXPECT_NE(normalBase, QColor(Qt::green));
+}
+
 TEST_F(SettingsDialogTest, AdminPasswordIsTypedTwice) {
     auto dialog = open(SettingsTab::Security);
     auto* password = child<QLineEdit>(*dialog, "sgp");

@@ -82,8 +82,8 @@ SettingsDialog::SettingsDialog(SettingsServices services, SettingsTab tab, QWidg
     dialup_->fillEntries();
     loadOptionControls(*this, s_.options);
     loadSkinControls(*this, s_.skins.skin());
-    if (s_.options.ske)
-        s_.skins.attach(*this, SkinnedWindow::Dialog);
+    // Dressed by the skin while skins are on, also when Apply switches them on.
+    s_.skins.attach(*this, SkinnedWindow::Dialog);
 
     ui_->tabs->setCurrentIndex(static_cast<int>(tab));
     connect(ui_->ok, &QAbstractButton::clicked, this, &SettingsDialog::accept);
