@@ -16,7 +16,8 @@ if(stowline_language_files)
   install(FILES ${stowline_language_files} DESTINATION ${STOWLINE_PROGRAM_FOLDER})
 endif()
 if(IS_DIRECTORY ${PROJECT_SOURCE_DIR}/skins)
-  install(DIRECTORY ${PROJECT_SOURCE_DIR}/skins DESTINATION ${STOWLINE_PROGRAM_FOLDER})
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/skins DESTINATION ${STOWLINE_PROGRAM_FOLDER}
+          PATTERN "CMakeLists.txt" EXCLUDE)
 endif()
 
 # file(INSTALL) copies a symbolic link as a link, so the link made here is packaged as is.

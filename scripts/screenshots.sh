@@ -3,7 +3,8 @@
 # presets, a few runs (one of them failing, so the log holds error lines) and a schedule,
 # then the windows on a screen of its own (Xvfb) with a tray (a StatusNotifierWatcher played
 # by python3-dbusmock on a private session bus), driven by key presses through xdotool:
-# the main window, the scheduler window (F7) and the main window during a long run.
+# the main window, the scheduler window (F7), every tab of the settings dialog (F9), the main
+# window during a long run and the main window under each shipped skin.
 # The tray's balloon is a desktop notification drawn by a notification server, which this
 # screen has none of, so it has no picture. Writes docs/screenshots/*.png.
 # Expects a build in build/ (scripts/setup.sh).
@@ -109,6 +110,18 @@ scheduler=$(find_window "^Scheduler")
 sleep 0.5
 shoot "$scheduler" scheduler-window
 xdotool windowfocus --sync "$scheduler" key Escape
+
+# The settings dialog (F9), one picture per tab; Ctrl+Tab moves to the next tab.
+xdotool windowfocus --sync "$main"
+xdotool key --delay 200 F9
+settings=$(find_window "^Settings")
+sleep 0.5
+for tab in general interface remote-access dialup error-management security appearance swl-bin; do
+  shoot "$settings" "settings-$tab"
+  xdotool windowfocus --sync "$settings" key ctrl+Tab
+  sleep 0.3
+done
+xdotool windowfocus --sync "$settings" key Escape
 stop_program
 
 # A run long enough to be seen: a preset with a large input, chosen in the list with the
@@ -142,6 +155,25 @@ for tab in general actions file-lists notes; do
 done
 xdotool windowfocus --sync "$editor" key Escape
 stop_program
+# The main window under each shipped skin: the skin becomes swl.ocs and skins are switched
+# on by a later "ske 1" line in swl.opt (the later line of a key wins).
+cp -r build/skins "$work/program/skins"
+stored_line() {
+  /usr/bin/python3 - "$1" <<'PY'
+import base64, sys
+b = sys.argv[1].encode()
+check = sum((i + 1) * c for i, c in enumerate(b)) % 1000000
+digits = f"{check:06d}" + "".join(f"{c + (32 if i % 2 == 0 else 16):03d}" for i, c in enumerate(b))
+print(base64.b64encode(digits.encode()).decode())
+PY
+}
+for skin in Dusk Glacier Linen; do
+  cp "$work/program/skins/$skin.ocs" "$work/data/swl.ocs"
+  printf '%s\r\n' "$(stored_line 'ske 1')" >>"$work/data/swl.opt"
+  start_program
+  shoot "$main" "main-window-skin-$(tr '[:upper:]' '[:lower:]' <<<"$skin")"
+  stop_program
+done
 
 if [[ -f scripts/screenshot-remote.sh ]]; then
   bash scripts/screenshot-remote.sh

@@ -3,6 +3,17 @@
 #include "backup/PresetFiles.h"
 #include "backup/PresetList.h"
 #include "core/Options.h"
+#include "core/OptionsFile.h"
+#include "core/Program.h"
+#include "core/skins/Skin.h"
+#include "ui/FormCaptions.h"
+#include "ui/locate/LocateArchiverDialog.h"
+#include "ui/mainwindow/MainWindow.h"
+#include "ui/settings/SettingsDialog.h"
+#include "ui/settings/SettingsRules.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 namespace stowline::app {
 
@@ -30,6 +41,7 @@ ui::SchedulerWindow& DesktopWindows::schedulerWindow() {
                     hideMainWindow_();
             }});
         schedulerWindow_->changeLang(services_.programFolder, services_.options.lng);
+        skins_.attach(*schedulerWindow_, ui::SkinnedWindow::Scheduler);
     }
     return *schedulerWindow_;
 }
@@ -60,6 +72,84 @@ void DesktopWindows::openPresetEditor(const QString& presetName, ui::PresetEdito
     if (page == ui::PresetEditorPage::FileLists)
         editor.showTab(ui::EditorTab::FileLists);
     editor.exec();
+}
+
+} // namespace stowline::app
+
+namespace stowline::app {
+
+void DesktopWindows::setUpSettings(SettingsParts parts, ui::MainWindow& mainWindow) {
+    settings_.emplace(parts);
+    mainWindow_ = &mainWindow;
+    const QString skinFile = core::currentSkinPath(parts.program.folders().data);
+    if (QFileInfo::exists(skinFile))
+        skins_.setSkin(core::LoadSkin(skinFile), services_.options.ske);
+    else
+        services_.options.ske = false;
+    skins_.attach(mainWindow, ui::SkinnedWindow::Main);
+    applySkinToMainWindow();
+}
+
+void DesktopWindows::applySkinToMainWindow() {
+    if (!mainWindow_)
+        return;
+    if (const auto background = skins_.errorLineBackground(), text = skins_.errorLineText();
+        background && text)
+        mainWindow_->setErrorLineColours(*background, *text);
+    mainWindow_->applyOptions();
+}
+
+void DesktopWindows::openSettings(ui::SettingsTab tab) {
+    if (!settings_)
+        return ui::MissingWindowOpeners::openSettings(tab);
+    core::Program& program = settings_->program;
+    ui::SettingsServices services{
+        program.options(),
+        program.messages(),
+        program.log(),
+        services_.prompts,
+        settings_->sound,
+        settings_->startup,
+        skins_,
+        program.folders().program,
+        program.folders().data,
+        [this](const QString& topic) { help_.ShowHelpTopic(topic); },
+        [&program](const core::topt& options) {
+            return core::SaveOptions(options, program.folders().data);
+        },
+        [this](const QString& language) {
+            if (mainWindow_)
+                ui::ChangeLang(*mainWindow_, QStringLiteral("Form1"), services_.programFolder,
+                               language,
+                               {{},
+                                {{QStringLiteral("Form1ListColumn"),
+                                  mainWindow_->findChild<QWidget*>(QStringLiteral("list"))}}});
+            if (schedulerWindow_)
+                schedulerWindow_->changeLang(services_.programFolder, language);
+        },
+        [this] {
+            applySkinToMainWindow();
+            if (mainWindow_)
+                showBinWindow(ui::binWindowFor(services_.options));
+        },
+        settings_->remote,
+        settings_->dialup,
+        settings_->binCleaning,
+        [this, &program](QWidget* parent) {
+            ui::LocateArchiverDialog locate(program.messages(), services_.prompts, QDir::rootPath(),
+                                            {QStringLiteral("rar"), QStringLiteral("stowarc")},
+                                            parent);
+            locate.changeLang(program.folders().program, program.options().lng);
+            return locate.exec() == QDialog::Accepted ? locate.result() : QString();
+        }};
+    if (mainWindow_)
+        mainWindow_->setSettingsOpen(true);
+    {
+        ui::SettingsDialog dialog(std::move(services), tab, mainWindow_);
+        dialog.exec();
+    }
+    if (mainWindow_)
+        mainWindow_->setSettingsOpen(false);
 }
 
 } // namespace stowline::app

@@ -5,9 +5,25 @@
 #include "ui/mainwindow/WindowOpeners.h"
 #include "ui/preseteditor/PresetEditor.h"
 #include "ui/scheduler/SchedulerWindow.h"
+#include "ui/settings/SettingsCommands.h"
+#include "ui/skins/SkinApplier.h"
 
 #include <functional>
 #include <memory>
+#include <optional>
+
+namespace stowline::core {
+class Program;
+}
+
+namespace stowline::platform {
+class SoundPlayer;
+class StartupRegistration;
+} // namespace stowline::platform
+
+namespace stowline::ui {
+class MainWindow;
+}
 
 namespace stowline::backup {
 class PresetList;
@@ -59,6 +75,23 @@ public:
     void showHelpTopic(const QString& topic) override { help_.ShowHelpTopic(topic); }
     void openWebPage() override { help_.showProjectPage(); }
 
+    // What the settings dialog works on besides the services. The commands are optional:
+    // without one, its buttons say that the facility is not there yet.
+    struct SettingsParts {
+        core::Program& program;
+        platform::SoundPlayer& sound;
+        platform::StartupRegistration& startup;
+        ui::RemoteAccessControl* remote = nullptr;
+        ui::DialupControl* dialup = nullptr;
+        ui::BinArchiveCleaning* binCleaning = nullptr;
+    };
+    // Called once the main window exists: loads swl.ocs (skins go off without it) and
+    // dresses the main window.
+    void setUpSettings(SettingsParts parts, ui::MainWindow& mainWindow);
+    void openSettings(ui::SettingsTab tab) override;
+    // The skin of every window; the SWL-BIN drop window attaches itself here.
+    ui::SkinApplier& skins() { return skins_; }
+
 private:
     ui::SchedulerWindow& schedulerWindow();
 
@@ -69,6 +102,10 @@ private:
     std::unique_ptr<ui::SchedulerWindow> schedulerWindow_;
     std::unique_ptr<PresetEditorParts> editorParts_;
     std::unique_ptr<backup::PresetStore> presetStore_;
+    ui::SkinApplier skins_{services_.programFolder};
+    std::optional<SettingsParts> settings_;
+    ui::MainWindow* mainWindow_ = nullptr;
+    void applySkinToMainWindow();
 };
 
 } // namespace stowline::app

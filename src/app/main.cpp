@@ -2,6 +2,7 @@
 #include "app/DesktopWindows.h"
 #include "app/HeadlessAnswers.h"
 #include "app/RunIndicators.h"
+#include "app/SettingsAdapters.h"
 #include "core/Clock.h"
 #include "core/Program.h"
 #include "platform/HeadlessPrompts.h"
@@ -15,10 +16,12 @@
 #include "ui/DataFolderDialog.h"
 #include "ui/ExitConfirmationBox.h"
 #include "ui/WidgetPrompts.h"
+#include "ui/locate/ArchiverLocatingPrompts.h"
 #include "ui/mainwindow/MainWindow.h"
 #include "ui/tray/SystemTrayIcon.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QScreen>
 #include <QTimer>
 
@@ -62,7 +65,8 @@ struct Interaction {
 // The main window and the windows it opens, made once the presets are listed.
 struct DesktopSession {
     void open(app::Application& stowline, const core::Clock& clock, platform::Prompts& prompts,
-              platform::ProcessLauncher& launcher, ui::TrayIcon& tray) {
+              platform::ProcessLauncher& launcher, ui::TrayIcon& tray, platform::SoundPlayer& sound,
+              platform::StartupRegistration& startup) {
         core::Program& program = stowline.program();
         windows = std::make_unique<app::DesktopWindows>(app::DesktopWindows::Services{
             stowline.schedule(), stowline.presetCatalog(), program.options(), program.log(),
@@ -96,9 +100,16 @@ struct DesktopSession {
                 recording.available = recording.available || !recording.recorders.isEmpty();
                 return recording;
             }});
+        remoteCommands = std::make_unique<app::RemoteAccessCommands>(stowline.remoteAccess());
+        dialupCommands = std::make_unique<app::DialupCommands>(stowline.dialup());
+        windows->setUpSettings(
+            {program, sound, startup, remoteCommands.get(), dialupCommands.get(), nullptr},
+            *window);
     }
 
     // Declared first, so that the main window, which uses them, goes before them.
+    std::unique_ptr<app::RemoteAccessCommands> remoteCommands;
+    std::unique_ptr<app::DialupCommands> dialupCommands;
     std::unique_ptr<app::DesktopWindows> windows;
     std::unique_ptr<ui::MainWindow> mainWindow;
 };
@@ -114,6 +125,12 @@ int main(int argc, char* argv[]) {
 
     const bool headless = runsWithoutDisplay();
     Interaction interaction(headless);
+    // With a display, start-up asks for a missing archiver in the locate window.
+    std::unique_ptr<ui::ArchiverLocatingPrompts> locating;
+    if (!headless)
+        locating =
+            std::make_unique<ui::ArchiverLocatingPrompts>(*interaction.prompts, QDir::rootPath());
+    platform::Prompts& startPrompts = locating ? *locating : *interaction.prompts;
     platform::FileInstanceLock instanceLock(QStringLiteral("SWL_SECOND_INSTANCE"));
     platform::LinuxSystemPaths paths;
     platform::ProcessSoundPlayer sound;
@@ -134,15 +151,18 @@ int main(int argc, char* argv[]) {
     if (!headless)
         tray = std::make_unique<ui::SystemTrayIcon>();
     app::TrayRunIndicator runIndicator(tray.get());
-    app::Application stowline({instanceLock, paths, *interaction.prompts, sound, clock,
+    app::Application stowline({instanceLock, paths, startPrompts, sound, clock,
                                *interaction.dataFolderChooser, *interaction.exitConfirmation,
                                startupRegistration},
                               launcher, runIndicator, arguments, screen ? screen->size() : QSize());
     core::Program& program = stowline.program();
+    if (locating)
+        locating->setProgram(&program);
     DesktopSession desktop;
     const auto openWindows = [&] {
         if (tray)
-            desktop.open(stowline, clock, *interaction.prompts, launcher, *tray);
+            desktop.open(stowline, clock, *interaction.prompts, launcher, *tray, sound,
+                         startupRegistration);
     };
     if (!stowline.start(openWindows))
         return stowline.exitCode();

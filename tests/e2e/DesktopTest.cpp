@@ -347,6 +347,36 @@ TEST_F(DesktopTest, PresetCreatedInTheEditorRunsWithItsLists) {
     const QString listing = QString::fromUtf8(bsdtar.readAllStandardOutput());
     EXPECT_TRUE(listing.contains(QStringLiteral("notes.txt"))) << listing.toStdString();
     EXPECT_FALSE(listing.contains(QStringLiteral("scratch.tmp"))) << listing.toStdString();
+// F9 opens the settings dialog; Return takes its OK, which stores the options and the skin
+// in use (swl.ocs). Without a skin file at start-up, skins are off and stay off.
+TEST_F(DesktopTest, SettingsOpenWithF9AndOkStoresTheSkin) {
+    if (!Desktop::canType())
+        GTEST_SKIP() << "xdotool is not installed (scripts/setup.sh installs it)";
+    desktop->startProgram(sandbox, program);
+    ASSERT_TRUE(sandbox.waitForLogLine(QStringLiteral("SWL is ready now.")));
+    QString window;
+    ASSERT_TRUE(waitUntil([&] {
+        window = desktop->windowId(QStringLiteral("Stowline"));
+        return !window.isEmpty();
+    }));
+    ASSERT_TRUE(
+        desktop->xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window}));
+    ASSERT_TRUE(desktop->xdotool({QStringLiteral("key"), QStringLiteral("F9")}));
+    QString settings;
+    ASSERT_TRUE(waitUntil([&] {
+        settings = desktop->windowId(QStringLiteral("Settings"));
+        return !settings.isEmpty();
+    }));
+    const QString skinFile = sandbox.dataFolder() + QStringLiteral("/swl.ocs");
+    EXPECT_FALSE(QFileInfo::exists(skinFile));
+    ASSERT_TRUE(
+        desktop->xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), settings}));
+    ASSERT_TRUE(desktop->xdotool({QStringLiteral("key"), QStringLiteral("Return")}));
+    EXPECT_TRUE(waitUntil([&] { return !desktop->showsWindow(QStringLiteral("Settings")); }));
+    EXPECT_TRUE(waitUntil([&] { return QFileInfo::exists(skinFile); }));
+    QFile skin(skinFile);
+    ASSERT_TRUE(skin.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(skin.readAll().startsWith("; Stowline 3.01 skin\r\n"));
     exitProgram();
 }
 

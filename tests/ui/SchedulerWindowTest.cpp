@@ -5,6 +5,7 @@
 #include "platform/fakes/RecordingHelpViewer.h"
 #include "platform/fakes/RecordingPrompts.h"
 #include "ui/help/HelpTopics.h"
+#include "ui/skins/SkinApplier.h"
 
 #include "QtPrinters.h"
 
@@ -341,6 +342,33 @@ TEST_F(SchedulerWindowTest, Screenshot) {
     window.resize(window.sizeHint().expandedTo(QSize(860, 640)));
     QTest::qWait(50);
     EXPECT_TRUE(window.grab().save(folder + QStringLiteral("/scheduler-window.png")));
+}
+
+// The skin colours the schedule list and the entry fields, and gives them back their
+// normal look when skins go off.
+TEST_F(SchedulerWindowTest, SkinColoursTheScheduleListAndTheFields) {
+    window.open(QString());
+    SkinApplier skins(dir.path());
+    core::tskin skin;
+    skin.SW_TableBackground = QStringLiteral("0000ff");
+    skin.SW_TableColor = QStringLiteral("#ffff00");
+    skin.LW_FileListBackground = QStringLiteral("00ff00");
+    skin.LW_FileListColor = QStringLiteral("ff0000");
+    auto* list = child<QTreeView>("scheduleList");
+    auto* repeat = child<QSpinBox>("repeatSpin");
+    const QColor normalBase = repeat->palette().color(QPalette::Base);
+    skins.setSkin(skin, true);
+    skins.attach(window, SkinnedWindow::Scheduler);
+
+    const QImage picture = list->grab().toImage();
+    EXPECT_EQ(picture.pixelColor(picture.width() / 2, picture.height() - 5), QColor(Qt::blue));
+    EXPECT_EQ(list->palette().color(QPalette::Text), QColor(Qt::yellow));
+    EXPECT_EQ(repeat->palette().color(QPalette::Base), QColor(Qt::green));
+    EXPECT_EQ(child<QComboBox>("presetBox")->palette().color(QPalette::Text), QColor(Qt::red));
+
+    skins.setSkin(skin, false);
+    EXPECT_EQ(repeat->palette().color(QPalette::Base), normalBase);
+    EXPECT_EQ(list->palette().color(QPalette::Base), normalBase);
 }
 
 } // namespace
