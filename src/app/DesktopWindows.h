@@ -3,7 +3,11 @@
 #include "platform/linux/XdgHelpViewer.h"
 #include "ui/help/HelpTopics.h"
 #include "ui/mainwindow/WindowOpeners.h"
+#include "ui/restore/DesktopOpener.h"
 #include "ui/scheduler/SchedulerWindow.h"
+
+#include "backup/PresetFiles.h"
+#include "protocols/CurlDriver.h"
 
 #include <functional>
 #include <memory>
@@ -24,6 +28,8 @@ public:
         const core::Clock& clock;
         platform::Prompts& prompts;
         QString programFolder;
+        // The presets and data folders, for the restore window.
+        const core::Folders& folders;
     };
 
     explicit DesktopWindows(Services services);
@@ -39,6 +45,7 @@ public:
     void openSchedulerWindow(const QString& presetName) override;
     void showHelpTopic(const QString& topic) override { help_.ShowHelpTopic(topic); }
     void openWebPage() override { help_.showProjectPage(); }
+    void openRestore(const QString& presetName) override;
 
 private:
     ui::SchedulerWindow& schedulerWindow();
@@ -48,6 +55,10 @@ private:
     ui::HelpTopics help_;
     std::function<void()> hideMainWindow_;
     std::unique_ptr<ui::SchedulerWindow> schedulerWindow_;
+    // The restore window's preset files, FTP connections and archive opening.
+    backup::PresetStore restoreStore_;
+    protocols::CurlDriver restoreDriver_;
+    ui::XdgDesktopOpener restoreOpener_;
 };
 
 } // namespace stowline::app

@@ -308,6 +308,21 @@ TEST_P(RestoreFtpTest, DownloadArrivesByteIdenticalAndOpens) {
     EXPECT_EQ(opener.archives.size(), 2);
 }
 
+// Some servers end a good transfer with 250 instead of 226.
+TEST_F(RestoreWindowTest, DownloadEndingWith250Succeeds) {
+    FtpServer server({"--fault", "stor250"});
+    useServer(server, 0);
+    writeFile(server.root() + QStringLiteral("/up/Docs.zip"), "archive");
+    save();
+    FtpDownloadWindow download(services(), preset,
+                               backup::splitFtpLocation(server.address() + "/up/Docs.zip"));
+    download.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !download.isRunning(); }, 20000));
+    const QString log = download.findChild<QPlainTextEdit*>(QStringLiteral("log"))->toPlainText();
+    EXPECT_TRUE(log.endsWith(QStringLiteral("FTP - Disconnected."))) << log.toStdString();
+    EXPECT_EQ(readFile(downloads() + QStringLiteral("/Docs.zip")), "archive");
+}
+
 INSTANTIATE_TEST_SUITE_P(Servers, RestoreFtpTest, ::testing::ValuesIn(kServerCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
