@@ -33,7 +33,7 @@ constexpr int kStampColumn = 0;
 constexpr int kKindColumn = 1;
 constexpr int kLocationColumn = 2;
 constexpr int kSizeColumn = 3;
-constexpr int kStampColumnWidth = 150;
+constexpr int kStampColumnWidth = 175;
 constexpr int kKindColumnWidth = 80;
 constexpr int kLocationColumnWidth = 360;
 
