@@ -117,6 +117,7 @@ void FtpDownloadWindow::start() {
     client_.setLocalFileName(partial_);
     say(text(u"ftpconnectingto") + fields.server + QLatin1Char('.'));
     succeeded_ = false;
+    cancelled_ = false;
     lastTransferOk_ = false;
     lastError_.clear();
     expectedSize_ = 0;
@@ -126,10 +127,12 @@ void FtpDownloadWindow::start() {
 }
 
 void FtpDownloadWindow::cancel() {
-    if (isRunning())
+    if (isRunning()) {
+        cancelled_ = true;
         client_.abort();
-    else
+    } else {
         QDialog::reject();
+    }
 }
 
 void FtpDownloadWindow::reject() {
@@ -181,6 +184,12 @@ void FtpDownloadWindow::requestDone(FtpRequest request, int errorCode) {
             QLatin1Char('.'));
         if (client_.querySize())
             expectedSize_ = client_.sizeResult();
+        // Cancel while SIZE waited: the connection is gone and nothing more is pending.
+        if (cancelled_) {
+            say(text(u"ftpdisconnectedwitherror") + client_.errorMessage() + QLatin1Char('.'));
+            finishAttempt();
+            return;
+        }
         client_.getAsync();
         break;
     case FtpRequest::Get:

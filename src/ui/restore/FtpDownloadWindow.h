@@ -65,6 +65,7 @@ private:
     QString partial_;
     qint64 expectedSize_ = 0;
     bool succeeded_ = false;
+    bool cancelled_ = false;
     bool lastTransferOk_ = false;
     QString lastError_;
 };
