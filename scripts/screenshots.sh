@@ -5,6 +5,8 @@
 # by python3-dbusmock on a private session bus), driven by key presses through xdotool:
 # the main window, the scheduler window (F7), every tab of the settings dialog (F9), the main
 # window during a long run and the main window under each shipped skin.
+# the main window, the scheduler window (F7), the main window during a long run, and the
+# restore window (F3) with its FTP download window.
 # The tray's balloon is a desktop notification drawn by a notification server, which this
 # screen has none of, so it has no picture. Writes docs/screenshots/*.png.
 # Expects a build in build/ (scripts/setup.sh).
@@ -174,6 +176,34 @@ for skin in Dusk Glacier Linen; do
   shoot "$main" "main-window-skin-$(tr '[:upper:]' '[:lower:]' <<<"$skin")"
   stop_program
 done
+# The restore window of Documents (F3): an upload and three copies, one of them deleted, with
+# the copies refreshed (Alt+C) so that present and missing rows show; then the download
+# window of the upload (Return on its row). The history is written here, the server is
+# never contacted.
+for day in 08 09 10; do
+  head -c $((40000 + ${day#0} * 1000)) /dev/urandom >"$work/backups/documents-202612$day.zip"
+done
+rm "$work/backups/documents-20261209.zip"
+printf '%s\t%s\t%s\r\n' \
+  "2026.12.11 02:00:00 " "3-FTP" "ftp.example.org:21/backups/documents-20261211.zip" \
+  "2026.12.10 02:00:00 " "4-COPY" "$work/backups/documents-20261210.zip" \
+  "2026.12.09 02:00:00 " "4-COPY" "$work/backups/documents-20261209.zip" \
+  "2026.12.08 02:00:00 " "4-COPY" "$work/backups/documents-20261208.zip" \
+  >"$work/data/presets/Documents.hst"
+start_program
+xdotool windowfocus --sync "$main"
+xdotool key --delay 200 Home F3
+restore=$(find_window "^Restore")
+xdotool windowfocus --sync "$restore" key --delay 200 alt+c
+sleep 0.5
+shoot "$restore" restore-window
+xdotool windowfocus --sync "$restore" key --delay 200 Home Return
+download=$(find_window "^Download from FTP")
+sleep 0.5
+shoot "$download" ftp-download-window
+xdotool windowfocus --sync "$download" key Escape
+xdotool windowfocus --sync "$restore" key Escape
+stop_program
 
 if [[ -f scripts/screenshot-remote.sh ]]; then
   bash scripts/screenshot-remote.sh

@@ -14,12 +14,17 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include "core/ProgramState.h"
+#include "ui/restore/RestoreWindow.h"
+
+#include <QFileDialog>
 
 namespace stowline::app {
 
 DesktopWindows::DesktopWindows(Services services)
     : ui::MissingWindowOpeners(services.messages, services.prompts), services_(services),
-      help_(services.programFolder, viewer_, services.prompts, services.messages) {}
+      help_(services.programFolder, viewer_, services.prompts, services.messages),
+      restoreStore_(services.folders, services.messages, services.clock, services.prompts) {}
 
 DesktopWindows::~DesktopWindows() = default;
 
@@ -30,6 +35,26 @@ void DesktopWindows::presetListRebuilt() {
 
 void DesktopWindows::openSchedulerWindow(const QString& presetName) {
     schedulerWindow().open(presetName);
+}
+
+void DesktopWindows::openRestore(const QString& presetName) {
+    ui::RestoreServices restore{restoreStore_,
+                                services_.options,
+                                services_.messages,
+                                services_.prompts,
+                                help_,
+                                restoreOpener_,
+                                restoreDriver_,
+                                services_.folders.data,
+                                services_.programFolder,
+                                services_.options.lng,
+                                {},
+                                services_.folders.inProgram(QStringLiteral("stowarc")),
+                                [](const QString& caption, const QString& start) {
+                                    return QFileDialog::getExistingDirectory(nullptr, caption,
+                                                                             start);
+                                }};
+    ui::RestoreWindow::open(restore, presetName);
 }
 
 ui::SchedulerWindow& DesktopWindows::schedulerWindow() {

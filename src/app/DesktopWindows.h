@@ -4,9 +4,13 @@
 #include "ui/help/HelpTopics.h"
 #include "ui/mainwindow/WindowOpeners.h"
 #include "ui/preseteditor/PresetEditor.h"
+#include "ui/restore/DesktopOpener.h"
 #include "ui/scheduler/SchedulerWindow.h"
 #include "ui/settings/SettingsCommands.h"
 #include "ui/skins/SkinApplier.h"
+
+#include "backup/PresetFiles.h"
+#include "protocols/CurlDriver.h"
 
 #include <functional>
 #include <memory>
@@ -46,6 +50,8 @@ public:
         const core::Clock& clock;
         platform::Prompts& prompts;
         QString programFolder;
+        // The presets and data folders, for the restore window.
+        const core::Folders& folders;
     };
 
     explicit DesktopWindows(Services services);
@@ -74,6 +80,7 @@ public:
     void openPresetEditor(const QString& presetName, ui::PresetEditorPage page) override;
     void showHelpTopic(const QString& topic) override { help_.ShowHelpTopic(topic); }
     void openWebPage() override { help_.showProjectPage(); }
+    void openRestore(const QString& presetName) override;
 
     // What the settings dialog works on besides the services. The commands are optional:
     // without one, its buttons say that the facility is not there yet.
@@ -106,6 +113,10 @@ private:
     std::optional<SettingsParts> settings_;
     ui::MainWindow* mainWindow_ = nullptr;
     void applySkinToMainWindow();
+    // The restore window's preset files, FTP connections and archive opening.
+    backup::PresetStore restoreStore_;
+    protocols::CurlDriver restoreDriver_;
+    ui::XdgDesktopOpener restoreOpener_;
 };
 
 } // namespace stowline::app

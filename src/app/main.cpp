@@ -70,7 +70,7 @@ struct DesktopSession {
         core::Program& program = stowline.program();
         windows = std::make_unique<app::DesktopWindows>(app::DesktopWindows::Services{
             stowline.schedule(), stowline.presetCatalog(), program.options(), program.log(),
-            program.messages(), clock, prompts, program.folders().program});
+            program.messages(), clock, prompts, program.folders().program, program.folders()});
         mainWindow = std::make_unique<ui::MainWindow>(ui::MainWindowServices{
             program, stowline.presets(), stowline.schedule(), clock, prompts, launcher, *windows,
             tray, [&stowline] { stowline.run().RunPreset(); }});

@@ -13,6 +13,19 @@ HostAndPort splitHostPort(const QString& text, const QString& defaultPort) {
     return {text.left(colon), text.mid(colon + 1)};
 }
 
+protocols::FtpTlsMode ftpTlsMode(int storedMode) {
+    switch (storedMode) {
+    case 1:
+        return protocols::FtpTlsMode::AuthTls;
+    case 2:
+        return protocols::FtpTlsMode::AuthSsl;
+    case 3:
+        return protocols::FtpTlsMode::Implicit;
+    default:
+        return protocols::FtpTlsMode::None;
+    }
+}
+
 protocols::SmtpTlsMode smtpTlsMode(int storedMode) {
     switch (storedMode) {
     case 1:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocols/FtpClient.h"
 #include "protocols/SmtpClient.h"
 
 #include <QString>
@@ -20,6 +21,9 @@ struct HostAndPort {
 // "host:port" is split at the first colon; a text without a colon is all host, with
 // `defaultPort`.
 HostAndPort splitHostPort(const QString& text, const QString& defaultPort);
+
+// The FTP TLS mode stored in presets (fss); an unknown value is none.
+protocols::FtpTlsMode ftpTlsMode(int storedMode);
 
 // The SMTP TLS mode stored in presets and options (sss); an unknown value is none.
 protocols::SmtpTlsMode smtpTlsMode(int storedMode);

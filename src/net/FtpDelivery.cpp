@@ -21,19 +21,6 @@ constexpr qint64 kProgressRearmMilliseconds = 8640;
 constexpr int kReplyNotLoggedIn = 530;
 constexpr int kReplyFileUnavailable = 550;
 
-protocols::FtpTlsMode tlsMode(int storedMode) {
-    switch (storedMode) {
-    case 1:
-        return protocols::FtpTlsMode::AuthTls;
-    case 2:
-        return protocols::FtpTlsMode::AuthSsl;
-    case 3:
-        return protocols::FtpTlsMode::Implicit;
-    default:
-        return protocols::FtpTlsMode::None;
-    }
-}
-
 bool cleanerOn(const backup::tarcopt& preset) {
     return preset.fco;
 }
@@ -104,7 +91,7 @@ void FtpDelivery::start(backup::RunState& run) {
     const int storedTlsMode = preset.fss;
     client_.setPassive(!activeMode);
     client_.setRemoteFolder(remoteFolder);
-    client_.setTlsMode(tlsMode(storedTlsMode));
+    client_.setTlsMode(ftpTlsMode(storedTlsMode));
 
     const int uploadTimeoutMinutes = services_.options.tft;
     restartOperationTimer(run, uploadTimeoutMinutes, settings_.minute);

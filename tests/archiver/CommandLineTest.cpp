@@ -115,6 +115,22 @@ TEST(CommandLine, SwitchValues) {
                     l.nameLists == std::vector<std::string>{"list"};
          }},
         {"T x", [](const CommandLine& l) { return l.command == Command::Test; }},
+        {"x arc",
+         [](const CommandLine& l) {
+             return l.command == Command::Extract && l.destination.empty() && l.names.empty() &&
+                    l.existing == ExistingFiles::KeepWithWarning;
+         }},
+        {"X -o+ -hpSecret arc docs/*.txt /restore/here/",
+         [](const CommandLine& l) {
+             return l.destination == "/restore/here/" &&
+                    l.names == std::vector<std::string>{"docs/*.txt"} &&
+                    l.existing == ExistingFiles::Replace && l.password == "Secret";
+         }},
+        {"x -o- arc f",
+         [](const CommandLine& l) {
+             return l.existing == ExistingFiles::Keep && l.destination.empty() &&
+                    l.names == std::vector<std::string>{"f"};
+         }},
         {"a -s -k -ibck -AV -av- -sfx -sfxdefault.sfx -vd -os -ma -ma4 -md64k -ri1 -rr5p "
          "-ac -ai -ao -eH -e+RS -afzip -dh x f",
          [](const CommandLine& l) { return l.level == 3 && l.pathMode == PathMode::AsGiven; }},
@@ -129,7 +145,7 @@ TEST(CommandLine, SwitchValues) {
 TEST(CommandLine, WrongLines) {
     const char* cases[] = {
         "",                // no command
-        "x arc f",         // unknown command
+        "q arc f",         // unknown command
         "a",               // no archive
         "a arc",           // nothing to add
         "d arc",           // nothing to delete

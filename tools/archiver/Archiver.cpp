@@ -3,6 +3,7 @@
 #include "archiver/ArchiveName.h"
 #include "archiver/ArchiveTest.h"
 #include "archiver/EntryWriter.h"
+#include "archiver/Extract.h"
 #include "archiver/FileIo.h"
 #include "archiver/NameMask.h"
 #include "archiver/ParallelPacker.h"
@@ -577,6 +578,29 @@ void testExistingArchive(const CommandLine& line, Reporter& reporter, StopReques
     reporter.info(archivePath + ": " + std::to_string(tested) + " entries tested, all OK");
 }
 
+void extractFromArchive(const CommandLine& line, Reporter& reporter, StopRequest& stop,
+                        ProgressPipe& progress) {
+    const auto [archivePath, files] = findExistingArchive(line.archive);
+    reporter.setArchive(archivePath);
+    const PartedInput input(files);
+    const MaskList masks = archiveMasks(line.names, line.nameLists, stop);
+    const MaskList exclude = archiveMasks(line.excludeMasks, line.excludeLists, stop);
+    std::string folder = line.destination.empty() ? std::string(".") : line.destination;
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    const ExtractionResult result = extractArchive(
+        input, folder, line.password, line.existing,
+        [&](std::string_view name) {
+            const std::string entry(name);
+            return (masks.empty() || archiveNameMatches(masks, entry)) &&
+                   !archiveNameMatches(exclude, entry);
+        },
+        reporter, stop, progress);
+    reporter.info(archivePath + ": " + std::to_string(result.files) + " files, " +
+                  std::to_string(result.folders) + " folders and " + std::to_string(result.links) +
+                  " links extracted to " + folder);
+}
+
 } // namespace
 
 ExitCode runCommand(const CommandLine& line, Reporter& reporter, StopRequest& stop,
@@ -591,6 +615,9 @@ ExitCode runCommand(const CommandLine& line, Reporter& reporter, StopRequest& st
             break;
         case Command::Test:
             testExistingArchive(line, reporter, stop);
+            break;
+        case Command::Extract:
+            extractFromArchive(line, reporter, stop, progress);
             break;
         }
     } catch (const ArchiverError& error) {

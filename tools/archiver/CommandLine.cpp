@@ -140,6 +140,8 @@ const std::map<std::string, FlagAction, std::less<>>& flagSwitches() {
          }},
         {"dw", [](CommandLine& line) { line.deletion = SourceDeletion::Wipe; }},
         {"t", [](CommandLine& line) { line.testAfter = true; }},
+        {"o+", [](CommandLine& line) { line.existing = ExistingFiles::Replace; }},
+        {"o-", [](CommandLine& line) { line.existing = ExistingFiles::Keep; }},
         // Read by the first pass.
         {"inul", [](CommandLine&) {}},
         // ZIP is the only format written.
@@ -282,6 +284,8 @@ std::optional<Command> commandNamed(const std::string& word) {
         return Command::Delete;
     if (command == "t")
         return Command::Test;
+    if (command == "x")
+        return Command::Extract;
     return std::nullopt;
 }
 
@@ -311,7 +315,13 @@ std::string readArguments(const std::vector<std::string>& arguments, CommandLine
     }
     if (!archiveSeen)
         return "no archive named";
-    if (line.command != Command::Test && line.names.empty() && line.nameLists.empty())
+    if (line.command == Command::Extract && !line.names.empty() && line.names.back().size() > 1 &&
+        line.names.back().back() == '/') {
+        line.destination = line.names.back();
+        line.names.pop_back();
+    }
+    if (line.command != Command::Test && line.command != Command::Extract && line.names.empty() &&
+        line.nameLists.empty())
         return line.command == Command::Add ? "no files or list files named"
                                             : "no names to delete (use *.* for all)";
     return {};
@@ -353,6 +363,8 @@ Commands:
   a   add files to the archive (creating it), replacing files of the same name
   d   delete files from the archive; names are masks such as *.*
   t   test the archive (all files, or those matching the names)
+  x   extract with full paths into the folder named last with a trailing /
+      (default: the current folder); -o+ replaces existing files, -o- keeps them
 
 Switches honoured:
   -r              recurse into subfolders for masks (named folders are always whole)
@@ -376,6 +388,7 @@ Switches honoured:
   -as             remove archived files that are no longer among the names given
   -ver[<N>]       keep up to N older versions of a replaced file, as name;1, name;2 ...
   -t              test the archive after writing it
+  -o+, -o-        x: replace, or keep, files that exist (default: keep, with a warning)
   -to<period>     only files older than <period>: [<n>d][<n>h][<n>m][<n>s]
   -ilog<file>     append every warning and error to <file>
   -inul           print nothing

@@ -7,7 +7,7 @@
 
 namespace stowline::archiver {
 
-enum class Command { Add, Delete, Test };
+enum class Command { Add, Delete, Test, Extract };
 
 // How the names of archived files are formed from the names given (-ep switches).
 enum class PathMode {
@@ -19,6 +19,10 @@ enum class PathMode {
 };
 
 enum class SourceDeletion { Keep, Delete, Wipe };
+
+// What extracting does with a file that already exists (-o+, -o-). Without a switch
+// there is nobody to ask: the file is kept and a warning says so.
+enum class ExistingFiles { KeepWithWarning, Replace, Keep };
 
 struct CommandLine {
     Command command = Command::Add;
@@ -38,13 +42,16 @@ struct CommandLine {
     std::optional<std::string> password;     // -hp, -p
     std::optional<std::string> commentFile;  // -z
     SourceDeletion deletion = SourceDeletion::Keep;
-    bool onlyNewer = false;                       // -u, -f
-    bool onlyExisting = false;                    // -f
-    bool synchronize = false;                     // -as
-    bool keepVersions = false;                    // -ver
-    unsigned maxVersions = 0;                     // -ver<N>; 0: no limit
-    bool testAfter = false;                       // -t
-    std::optional<std::int64_t> olderThanSeconds; // -to<period>
+    bool onlyNewer = false;                                  // -u, -f
+    bool onlyExisting = false;                               // -f
+    bool synchronize = false;                                // -as
+    bool keepVersions = false;                               // -ver
+    unsigned maxVersions = 0;                                // -ver<N>; 0: no limit
+    bool testAfter = false;                                  // -t
+    std::optional<std::int64_t> olderThanSeconds;            // -to<period>
+    ExistingFiles existing = ExistingFiles::KeepWithWarning; // x: -o+, -o-
+    // x: where the files go, the last name that ends in "/"; empty: the current folder.
+    std::string destination;
 };
 
 // The most compression threads -mt<n> asks for.
