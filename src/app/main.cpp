@@ -12,6 +12,7 @@
 #include "platform/linux/QProcessLauncher.h"
 #include "platform/linux/UserServiceManager.h"
 #include "platform/linux/XdgStartupRegistration.h"
+#include "shell/BinItemChannel.h"
 #include "ui/DataFolderDialog.h"
 #include "ui/ExitConfirmationBox.h"
 #include "ui/WidgetPrompts.h"
@@ -90,6 +91,15 @@ struct DesktopSession {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // A file-manager verb: hand the item to the running instance and end, without a
+    // window and without touching the program's files.
+    if (argc >= 2 && shell::isBinItemCall({QString::fromLocal8Bit(argv[1])})) {
+        QCoreApplication forwarder(argc, argv);
+        QStringList arguments = QCoreApplication::arguments();
+        arguments.removeFirst();
+        shell::forwardBinItem(arguments);
+        return 0;
+    }
     chooseOffscreenWithoutDisplay();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("stowline"));
