@@ -116,9 +116,8 @@ void BinArchives::collectionEnded(Bin& target) {
     if (target.kind == BinKind::Recycle) {
         target.listBusy = true;
         const bool yes = services_.prompts.askYesNo(
-            QLatin1Char('\n') +
-            core::formatMessage(services_.messages.text(u"recycleconfirm"),
-                                {QString::number(items.size())}));
+            QLatin1Char('\n') + core::formatMessage(services_.messages.text(u"recycleconfirm"),
+                                                    {QString::number(items.size())}));
         target.listBusy = false;
         if (!yes) {
             if (!target.queue.isEmpty())
@@ -139,8 +138,8 @@ void BinArchives::startArchiver(Bin& target, const QStringList& items) {
     }
     QDir().mkpath(services_.options.obf);
     target.process = services_.launcher.start(
-        services_.options.pwi, binArchiveParameters(target.kind, services_.options, target.listFile),
-        true, &error);
+        services_.options.pwi,
+        binArchiveParameters(target.kind, services_.options, target.listFile), true, &error);
     if (!target.process) {
         QFile::remove(target.listFile);
         reportProblem(services_.options.pwi + QLatin1String(": ") + error);

@@ -12,7 +12,9 @@ namespace {
 constexpr int kSenderWaitMs = 10000;
 constexpr int kHeaderBytes = 4;
 
-QString channelPath() { return platform::namedEventSocketPath(QLatin1String(kBinItemChannelName)); }
+QString channelPath() {
+    return platform::namedEventSocketPath(QLatin1String(kBinItemChannelName));
+}
 
 } // namespace
 

@@ -66,7 +66,8 @@ QString desktopExecValue(const QString& program, const QStringList& arguments,
 
 QString writeDesktopFile(const QString& path, const QString& text) {
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
-        return QStringLiteral("cannot create the folder \"%1\"").arg(QFileInfo(path).absolutePath());
+        return QStringLiteral("cannot create the folder \"%1\"")
+            .arg(QFileInfo(path).absolutePath());
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return file.errorString();

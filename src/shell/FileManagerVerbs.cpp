@@ -13,8 +13,8 @@ namespace stowline::shell {
 namespace {
 
 struct Verb {
-    const char* name;    // as shown in the menus
-    const char* option;  // the program's switch
+    const char* name;   // as shown in the menus
+    const char* option; // the program's switch
     const char* thunarId;
     const char* dolphinAction;
 };
@@ -29,7 +29,9 @@ QString shellWord(const QString& text) {
     return QLatin1Char('\'') + word + QLatin1Char('\'');
 }
 
-QString xmlEscaped(const QString& text) { return text.toHtmlEscaped(); }
+QString xmlEscaped(const QString& text) {
+    return text.toHtmlEscaped();
+}
 
 // Nautilus passes the selected items as arguments, relative to the folder it runs the
 // script in when they are local.
@@ -55,11 +57,18 @@ QString dolphinServiceMenu(const QString& program, bool keeper, bool recycle) {
     QString actions;
     for (const Verb* verb : verbs)
         actions += QLatin1String(verb->dolphinAction) + QLatin1Char(';');
-    QString text = QStringLiteral("[Desktop Entry]\n"
-                                  "Type=Service\n"
-                                  "MimeType=application/octet-stream;inode/directory;\n"
-                                  "Actions=%1\n")
-                       .arg(actions);
+    // Dolphin reads the MimeType and Actions keys of any entry in its service menu
+    // folder; as a hidden application entry it is also a valid desktop entry.
+    QString text =
+        QStringLiteral("[Desktop Entry]\n"
+                       "Type=Application\n"
+                       "Name=SWL-BIN\n"
+                       "NoDisplay=true\n"
+                       "Exec=%2\n"
+                       "MimeType=application/octet-stream;inode/directory;\n"
+                       "Actions=%1\n")
+            .arg(actions, desktopExecValue(program, {QLatin1String(verbs.first()->option)},
+                                           QStringLiteral("%f")));
     for (const Verb* verb : verbs) {
         // %f: one process per selected item.
         text += QStringLiteral("\n[Desktop Action %1]\nName=%2\nIcon=stowline\nExec=%3\n")
@@ -143,8 +152,8 @@ QString mergeThunarActions(const QString& existing, const QString& actions) {
     if (end < 0) {
         if (actions.isEmpty())
             return text;
-        return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n") +
-               actions + QLatin1String("</actions>\n");
+        return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n") + actions +
+               QLatin1String("</actions>\n");
     }
     text.insert(end, actions);
     return text;

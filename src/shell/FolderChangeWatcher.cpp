@@ -16,8 +16,8 @@ namespace {
 
 // Watches always include the creations and moves of folders, so that a tree stays
 // complete, and the removal of the folder itself.
-constexpr uint32_t kTreeEvents = IN_CREATE | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF |
-                                 IN_ONLYDIR | IN_EXCL_UNLINK;
+constexpr uint32_t kTreeEvents =
+    IN_CREATE | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR | IN_EXCL_UNLINK;
 
 uint32_t eventMask(const ChangeKinds& kinds) {
     uint32_t mask = kTreeEvents;
@@ -44,13 +44,17 @@ bool wanted(const inotify_event& event, const ChangeKinds& kinds) {
     return false;
 }
 
-QString errnoText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+QString errnoText(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
 
 } // namespace
 
 FolderChangeWatcher::FolderChangeWatcher(QObject* parent) : QObject(parent) {}
 
-FolderChangeWatcher::~FolderChangeWatcher() { stop(); }
+FolderChangeWatcher::~FolderChangeWatcher() {
+    stop();
+}
 
 bool FolderChangeWatcher::start(const QString& folder, bool subtree, ChangeKinds kinds) {
     stop();
@@ -89,8 +93,9 @@ bool FolderChangeWatcher::addWatch(const QString& folder, bool report) {
         // The watch limit fails every further folder the same way: say it once.
         if (error == ENOSPC) {
             if (!limitReported_)
-                emit cannotWatch(folder, QStringLiteral("the limit of inotify watches "
-                                                        "(fs.inotify.max_user_watches) is reached"));
+                emit cannotWatch(folder,
+                                 QStringLiteral("the limit of inotify watches "
+                                                "(fs.inotify.max_user_watches) is reached"));
             limitReported_ = true;
         } else if (report || error != ENOENT) {
             // A subfolder that vanished before its watch was added is no fault.

@@ -17,14 +17,16 @@ void FolderWatchers::setInactiveTill(int slot, const QDateTime& till) {
     task(slot).inactiveTill = till;
 }
 
-void FolderWatchers::LoadWatcherTasks() { tasks_ = shell::LoadWatcherTasks(services_.folders); }
+void FolderWatchers::LoadWatcherTasks() {
+    tasks_ = shell::LoadWatcherTasks(services_.folders);
+}
 
 void FolderWatchers::SaveWatcherTasks() {
     QString error;
     if (!shell::SaveWatcherTasks(services_.folders, tasks_, &error))
-        services_.log.WriteError(core::formatMessage(
-            services_.messages.text(u"watchertasksnotsaved"),
-            {watcherTasksPath(services_.folders), error}));
+        services_.log.WriteError(
+            core::formatMessage(services_.messages.text(u"watchertasksnotsaved"),
+                                {watcherTasksPath(services_.folders), error}));
 }
 
 void FolderWatchers::stopAll() {
@@ -47,9 +49,8 @@ void FolderWatchers::ApplyWatcherTasks() {
         const QString name = current.name;
         connect(watcher.get(), &FolderChangeWatcher::cannotWatch, this,
                 [this, name](const QString& folder, const QString& reason) {
-                    services_.log.WriteError(
-                        core::formatMessage(services_.messages.text(u"watchercannotwatch"),
-                                            {name, folder, reason}));
+                    services_.log.WriteError(core::formatMessage(
+                        services_.messages.text(u"watchercannotwatch"), {name, folder, reason}));
                 });
         connect(watcher.get(), &FolderChangeWatcher::changed, this,
                 [this, slot] { WatcherTriggered(slot); });
@@ -78,9 +79,9 @@ void FolderWatchers::WatcherTriggered(int slot) {
     entry.ondelay = 0;
     entry.precise = true;
     entry.dow = QString::fromLatin1(scheduler::kDefaultDayMask);
-    services_.log.WriteLog(core::formatMessage(services_.messages.text(u"shellnotifiercall"),
-                                               {fired.name, fired.preset,
-                                                scheduler::FormatScheduleDate(entry.date)}));
+    services_.log.WriteLog(
+        core::formatMessage(services_.messages.text(u"shellnotifiercall"),
+                            {fired.name, fired.preset, scheduler::FormatScheduleDate(entry.date)}));
     services_.schedule.AddScheduleEntry(entry);
 }
 

@@ -16,8 +16,8 @@ struct NamedItem {
 };
 
 constexpr NamedItem kNamedItems[] = {
-    {"/exit", "EXIT"},         {"/safeexit", "SAFEEXIT"}, {"/shutdown", "SHUTDOWN"},
-    {"/hibernate", "HIBERNATE"}, {"/suspend", "SUSPEND"}, {"/reboot", "REBOOT"},
+    {"/exit", "EXIT"},           {"/safeexit", "SAFEEXIT"}, {"/shutdown", "SHUTDOWN"},
+    {"/hibernate", "HIBERNATE"}, {"/suspend", "SUSPEND"},   {"/reboot", "REBOOT"},
     {"/hide", "HIDE"},
 };
 

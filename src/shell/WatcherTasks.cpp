@@ -14,7 +14,9 @@ constexpr const char* kFileName = "swl.snt";
 // Long past: the task reacts at once.
 const QDateTime kNeverInactive = scheduler::wallClock(QDateTime(QDate(2000, 1, 1), QTime(0, 0)));
 
-QString flagText(bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); }
+QString flagText(bool on) {
+    return on ? QStringLiteral("1") : QStringLiteral("0");
+}
 
 // The keys of one section, in the order they are written.
 struct TaskKey {
@@ -23,7 +25,9 @@ struct TaskKey {
     void (*read)(tsnopt&, const QString&);
 };
 
-bool readFlag(const QString& value) { return value != QLatin1String("0"); }
+bool readFlag(const QString& value) {
+    return value != QLatin1String("0");
+}
 
 void readNumber(qint32& field, const QString& value) {
     if (const std::optional<qint32> number = scheduler::parseDecimal(value))
@@ -147,8 +151,7 @@ WatcherTaskArray LoadWatcherTasks(const core::Folders& folders) {
     return parseWatcherTasks(QString::fromUtf8(file.readAll()));
 }
 
-bool SaveWatcherTasks(const core::Folders& folders, const WatcherTaskArray& tasks,
-                      QString* error) {
+bool SaveWatcherTasks(const core::Folders& folders, const WatcherTaskArray& tasks, QString* error) {
     QStringList lines = formatWatcherTasks(tasks).split(QLatin1String("\r\n"));
     lines.removeLast();
     return core::writeTextLinesAtomically(watcherTasksPath(folders), lines, error);
