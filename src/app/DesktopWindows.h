@@ -1,12 +1,16 @@
 #pragma once
 
 #include "platform/linux/XdgHelpViewer.h"
+#include "ui/bin/BinDropWindow.h"
+#include "ui/folderwatchers/FolderWatcherWindow.h"
 #include "ui/help/HelpTopics.h"
 #include "ui/mainwindow/WindowOpeners.h"
 #include "ui/scheduler/SchedulerWindow.h"
+#include "ui/shortcut/ShortcutDialog.h"
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace stowline::app {
 
@@ -40,6 +44,20 @@ public:
     void showHelpTopic(const QString& topic) override { help_.ShowHelpTopic(topic); }
     void openWebPage() override { help_.showProjectPage(); }
 
+    // The folder watchers, the SWL-BIN archives and the launcher that opens an archive.
+    struct ShellParts {
+        shell::FolderWatchers& watchers;
+        shell::BinArchives& archives;
+        platform::ProcessLauncher& launcher;
+    };
+    void setShellParts(const ShellParts& parts) { shell_.emplace(parts); }
+    void openFolderWatchers() override;
+    void createShortcut(const QString& presetName) override;
+    // Shows or hides the SWL-BIN window after the options obt, obk and obr.
+    void showBinWindow(ui::BinWindow window) override;
+    // The SWL-BIN window, for skins to paint; nothing until it was shown once.
+    ui::BinDropWindow* binWindow() { return binWindow_.get(); }
+
 private:
     ui::SchedulerWindow& schedulerWindow();
 
@@ -48,6 +66,10 @@ private:
     ui::HelpTopics help_;
     std::function<void()> hideMainWindow_;
     std::unique_ptr<ui::SchedulerWindow> schedulerWindow_;
+    std::optional<ShellParts> shell_;
+    std::unique_ptr<ui::FolderWatcherWindow> folderWatcherWindow_;
+    std::unique_ptr<ui::ShortcutDialog> shortcutDialog_;
+    std::unique_ptr<ui::BinDropWindow> binWindow_;
 };
 
 } // namespace stowline::app

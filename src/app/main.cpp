@@ -73,6 +73,8 @@ struct DesktopSession {
             tray, [&stowline] { stowline.run().RunPreset(); }});
         ui::MainWindow* window = mainWindow.get();
         windows->setHideMainWindowToTray([window] { window->hideMainWindow(); });
+        windows->setShellParts({stowline.folderWatchers(), stowline.binArchives(), launcher});
+        windows->showBinWindow(ui::BinWindow::Off);
         // Bound to the main window, which goes first at the end of the program.
         app::DesktopWindows* opened = windows.get();
         QObject::connect(&stowline.presets(), &backup::PresetList::listRebuilt, window,

@@ -65,6 +65,14 @@ QString binCleanParameters(BinKind kind, const core::topt& options, int days) {
            QLatin1String(" *.*");
 }
 
+std::optional<BinKind> shownBinWindow(int obt, bool keeperOn, bool recycleOn) {
+    if (obt == 1 && keeperOn)
+        return BinKind::Keeper;
+    if (obt == 2 && recycleOn)
+        return BinKind::Recycle;
+    return std::nullopt;
+}
+
 BinArchives::BinArchives(BinServices services, QObject* parent)
     : QObject(parent), services_(services) {
     for (Bin* each : {&keeper_, &recycle_}) {

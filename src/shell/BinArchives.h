@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 
 namespace stowline::core {
 class MessageTable;
@@ -35,6 +36,10 @@ bool isRarArchiver(const QString& archiver);
 QString binArchiveParameters(BinKind kind, const core::topt& options, const QString& listFile);
 // The parameters that delete the entries older than `days` from the archive of `kind`.
 QString binCleanParameters(BinKind kind, const core::topt& options, int days);
+
+// The archive the SWL-BIN window shows for the window mode obt (1 keeper, 2 recycle),
+// or nothing when the window is hidden: off, or the verb of its archive is disabled.
+std::optional<BinKind> shownBinWindow(int obt, bool keeperOn, bool recycleOn);
 
 struct BinServices {
     const core::Folders& folders;
