@@ -14,6 +14,8 @@ namespace stowline::shell {
 
 namespace {
 
+constexpr int kBatchMilliseconds = 50;
+
 // Watches always include the creations and moves of folders, so that a tree stays
 // complete, and the removal of the folder itself.
 constexpr uint32_t kTreeEvents =
@@ -50,7 +52,15 @@ QString errnoText(int error) {
 
 } // namespace
 
-FolderChangeWatcher::FolderChangeWatcher(QObject* parent) : QObject(parent) {}
+FolderChangeWatcher::FolderChangeWatcher(QObject* parent) : QObject(parent) {
+    batch_.setSingleShot(true);
+    batch_.setInterval(kBatchMilliseconds);
+    connect(&batch_, &QTimer::timeout, this, [this] {
+        readEvents();
+        if (notifier_)
+            notifier_->setEnabled(true);
+    });
+}
 
 FolderChangeWatcher::~FolderChangeWatcher() {
     stop();
@@ -74,11 +84,15 @@ bool FolderChangeWatcher::start(const QString& folder, bool subtree, ChangeKinds
     if (subtree_)
         addTree(folder);
     notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
-    connect(notifier_.get(), &QSocketNotifier::activated, this, &FolderChangeWatcher::readEvents);
+    connect(notifier_.get(), &QSocketNotifier::activated, this, [this] {
+        notifier_->setEnabled(false);
+        batch_.start();
+    });
     return true;
 }
 
 void FolderChangeWatcher::stop() {
+    batch_.stop();
     notifier_.reset();
     if (fd_ >= 0)
         ::close(fd_);

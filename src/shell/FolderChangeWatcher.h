@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <memory>
 
@@ -47,6 +48,9 @@ private:
 
     int fd_ = -1;
     std::unique_ptr<QSocketNotifier> notifier_;
+    // Events are read a moment after the first of them, so that a stream of changes is
+    // read in a few large batches instead of one wake-up per change.
+    QTimer batch_;
     QString root_;
     QHash<int, QString> folders_;
     bool subtree_ = false;

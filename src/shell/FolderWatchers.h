@@ -50,6 +50,10 @@ public:
     // A change reported by the watcher of `slot` (1 to 9).
     void WatcherTriggered(int slot);
     bool isWatching(int slot) const { return watchers_[std::size_t(slot - 1)] != nullptr; }
+    int watchedFolders(int slot) const {
+        const auto& watcher = watchers_[std::size_t(slot - 1)];
+        return watcher ? watcher->watchedFolderCount() : 0;
+    }
 
 signals:
     // The task of `slot` fired and its inactive till moved on.
