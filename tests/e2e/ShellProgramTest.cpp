@@ -3,6 +3,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -114,6 +115,48 @@ TEST(ShellProgram, KeeperCallWithoutARunningProgramEndsQuietly) {
     EXPECT_EQ(sender.exitCode(), 0);
     EXPECT_EQ(sandbox.logLines(), before);
     EXPECT_FALSE(QFile::exists(sandbox.dataFolder() + QStringLiteral("/SWL-BIN/keeper.rar")));
+}
+
+TEST(ShellProgram, WatchedFolderChangeRunsThePresetOnceAndStaysQuietAfterARestart) {
+    BackupSandbox sandbox;
+    sandbox.addPreset(QStringLiteral("Docs"), sandbox.source());
+    ASSERT_TRUE(sandbox.settle());
+    QFile tasks(sandbox.dataFolder() + QStringLiteral("/swl.snt"));
+    ASSERT_TRUE(tasks.open(QIODevice::WriteOnly));
+    tasks.write(QStringLiteral("[TASK1]\r\nENABLED=1\r\nNAME=Watch\r\nPRESET=Docs\r\nFOLDER=%1\r\n"
+                               "SUBFOLDERS=1\r\nEXECDELAY=1\r\n")
+                    .arg(sandbox.source())
+                    .toUtf8());
+    tasks.close();
+    const auto count = [&sandbox](const QString& start) {
+        return sandbox.logMessages()
+            .filter(QRegularExpression(u'^' + QRegularExpression::escape(start)))
+            .size();
+    };
+    const auto change = [&sandbox] {
+        QFile file(sandbox.source() + QStringLiteral("/sub/notes.txt"));
+        ASSERT_TRUE(file.open(QIODevice::Append));
+        file.write("changed\n");
+    };
+
+    for (int start = 1; start <= 2; ++start) {
+        SCOPED_TRACE(start == 1 ? "first start" : "after a restart");
+        QProcess program;
+        sandbox.start(program, {"/hide"});
+        ASSERT_TRUE(waitFor([&] {
+            return sandbox.logMessages().count(QStringLiteral("SWL is ready now.")) == start + 1;
+        }));
+        change();
+        if (start == 1) {
+            ASSERT_TRUE(sandbox.waitForLogLine(QStringLiteral("Docs: Done.")));
+        } else {
+            QThread::msleep(3000);
+        }
+        EXPECT_EQ(count(QStringLiteral("SHELL NOTIFIER: task \"Watch\" schedules \"Docs\" to ")),
+                  1);
+        EXPECT_EQ(count(QStringLiteral("SCHEDULER - Added: Docs @ ")), 1);
+        stop(program);
+    }
 }
 
 } // namespace
