@@ -208,3 +208,6 @@ stop_program
 if [[ -f scripts/screenshot-remote.sh ]]; then
   bash scripts/screenshot-remote.sh
 fi
+if [[ -f scripts/screenshot-shell.sh ]]; then
+  bash scripts/screenshot-shell.sh
+fi

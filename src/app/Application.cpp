@@ -1,6 +1,9 @@
 #include "app/Application.h"
 
 #include "scheduler/CommandLine.h"
+#include "shell/FileManagerVerbs.h"
+
+#include <QCoreApplication>
 
 namespace stowline::app {
 
@@ -38,7 +41,11 @@ Application::Application(core::ProgramServices services, platform::ProcessLaunch
                                            host_, power_, launcher, scheduleUpdates_}),
       remote_(remote::RemoteServices{program_.flags(), program_.folders(), program_.options(),
                                      program_.messages(), program_.log(), services.clock, schedule_,
-                                     presets_.model(), store_, power_}) {
+                                     presets_.model(), store_, power_}),
+      watchers_(shell::WatcherServices{program_.folders(), program_.log(), program_.messages(),
+                                       services.clock, schedule_}),
+      bins_(shell::BinServices{program_.folders(), program_.options(), program_.messages(),
+                               services.prompts, launcher}) {
     connectParts();
 }
 
@@ -95,9 +102,34 @@ bool Application::start(const std::function<void()>& openWindows) {
     const scheduler::CommandLineOutcome outcome = scheduler::CarryOutCommandLine(
         program_.arguments(), {schedule_, program_.flags(), program_.options(), program_.log(),
                                program_.messages(), services_.clock, host_, scheduleAnnouncer_});
-    if (outcome == scheduler::CommandLineOutcome::KeepRunning)
+    if (outcome == scheduler::CommandLineOutcome::KeepRunning) {
         engine_.start();
+        if (!program_.flags().SecondInstance)
+            startShell();
+    }
     return true;
+}
+
+// First instance only: the file-manager verbs while the program runs, the channel their
+// processes hand items over, and the folder watchers.
+void Application::startShell() {
+    const core::topt& options = program_.options();
+    shell::RegisterBinVerbs(shell::userVerbFolders(), QCoreApplication::applicationFilePath(),
+                            options.obk, options.obr);
+    if (!binItems_.listen())
+        program_.log().WriteError(program_.messages().text(u"cannotlistenforbinitems") +
+                                  binItems_.errorString());
+    QObject::connect(&binItems_, &shell::BinItemReceiver::itemReceived, &bins_,
+                     &shell::BinArchives::QueueBinItem);
+    watchers_.LoadWatcherTasks();
+    watchers_.ApplyWatcherTasks();
+    QObject::connect(&program_, &core::Program::savingState, &program_, [this] { endShell(); });
+}
+
+void Application::endShell() {
+    watchers_.stopAll();
+    // The verbs would start a program that is not there to take the items.
+    shell::WithdrawBinVerbs(shell::userVerbFolders());
 }
 
 } // namespace stowline::app

@@ -19,6 +19,9 @@
 #include "protocols/CurlDriver.h"
 #include "scheduler/Schedule.h"
 #include "scheduler/SchedulerEngine.h"
+#include "shell/BinArchives.h"
+#include "shell/BinItemChannel.h"
+#include "shell/FolderWatchers.h"
 
 #include <functional>
 #include <memory>
@@ -60,10 +63,16 @@ public:
     net::Dialup& dialup() { return dialup_; }
     // The remote-control server (the settings dialog's start and stop).
     remote::RemoteAccess& remoteAccess() { return remote_; }
+    // The folder watcher tasks (their window) and the SWL-BIN archives (the drop window
+    // and the settings dialog's clean commands).
+    shell::FolderWatchers& folderWatchers() { return watchers_; }
+    shell::BinArchives& binArchives() { return bins_; }
 
 private:
     void connectParts();
     void recordLastRun(const QString& presetName, const QDateTime& start);
+    void startShell();
+    void endShell();
 
     core::ProgramServices services_;
     core::Program program_;
@@ -89,6 +98,9 @@ private:
     platform::LocalSocketEventSender scheduleAnnouncer_;
     scheduler::SchedulerEngine engine_;
     remote::RemoteAccess remote_;
+    shell::FolderWatchers watchers_;
+    shell::BinArchives bins_;
+    shell::BinItemReceiver binItems_;
 };
 
 } // namespace stowline::app

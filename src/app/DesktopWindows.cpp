@@ -12,12 +12,17 @@
 #include "ui/settings/SettingsDialog.h"
 #include "ui/settings/SettingsRules.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include "core/ProgramState.h"
+#include "platform/CommandLineSplit.h"
+#include "platform/ProcessLauncher.h"
+#include "scheduler/PresetCatalog.h"
+#include "shell/Shortcuts.h"
 #include "ui/restore/RestoreWindow.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 
 namespace stowline::app {
 
@@ -175,6 +180,72 @@ void DesktopWindows::openSettings(ui::SettingsTab tab) {
     }
     if (mainWindow_)
         mainWindow_->setSettingsOpen(false);
+}
+
+namespace {
+
+QString chooseFolder(const QString& title, const QString& start) {
+    return QFileDialog::getExistingDirectory(nullptr, title, start);
+}
+
+} // namespace
+
+void DesktopWindows::openFolderWatchers() {
+    if (!shell_)
+        return MissingWindowOpeners::openFolderWatchers();
+    if (!folderWatcherWindow_)
+        folderWatcherWindow_ =
+            std::make_unique<ui::FolderWatcherWindow>(ui::FolderWatcherWindowServices{
+                shell_->watchers, services_.messages, services_.clock, services_.prompts,
+                [this] { return services_.presets.presetNames(); }, chooseFolder});
+    folderWatcherWindow_->openTasks();
+}
+
+void DesktopWindows::createShortcut(const QString& presetName) {
+    if (!shortcutDialog_)
+        shortcutDialog_ = std::make_unique<ui::ShortcutDialog>(ui::ShortcutDialogServices{
+            services_.messages, services_.prompts, QCoreApplication::applicationFilePath(),
+            [this] { return services_.presets.presetNames(); },
+            [](const QString& title) { return chooseFolder(title, QString()); },
+            [this](const QString& topic) { help_.ShowHelpTopic(topic); }, shell::applicationsFolder,
+            shell::desktopFolder});
+    shortcutDialog_->openFor(presetName);
+}
+
+void DesktopWindows::showBinWindow(ui::BinWindow window) {
+    if (!shell_)
+        return MissingWindowOpeners::showBinWindow(window);
+    const core::topt& options = services_.options;
+    const std::optional<shell::BinKind> kind =
+        shell::shownBinWindow(options.obt, options.obk, options.obr);
+    if (!kind) {
+        if (binWindow_)
+            binWindow_->hide();
+        return;
+    }
+    if (!binWindow_) {
+        binWindow_ =
+            std::make_unique<ui::BinDropWindow>(shell_->archives, [this](shell::BinKind shown) {
+                // Opened with the archiver, nobody waits for it.
+                shell_->launcher.startDetached(services_.options.pwi,
+                                               platform::QuoteCommandLineArgument(
+                                                   shell::binArchivePath(services_.options, shown)),
+                                               false);
+            });
+        // The skin's main-window picture replaces the plain face while skins are on.
+        binWindow_->setBackgroundPainter(
+            [this](QPainter& painter, const QRect& area, shell::BinKind shown) {
+                const QImage picture =
+                    skins_.enabled() ? skins_.picture(ui::SkinnedWindow::Bin) : QImage();
+                if (picture.isNull())
+                    return ui::paintPlainBinFace(painter, area, shown);
+                ui::drawSkinPicture(painter, area.size(), picture,
+                                    skins_.pictureStyle(ui::SkinnedWindow::Bin));
+            });
+        binWindow_->placeInCorner();
+    }
+    binWindow_->setKind(*kind);
+    binWindow_->show();
 }
 
 } // namespace stowline::app

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "platform/linux/XdgHelpViewer.h"
+#include "ui/bin/BinDropWindow.h"
+#include "ui/folderwatchers/FolderWatcherWindow.h"
 #include "ui/help/HelpTopics.h"
 #include "ui/mainwindow/WindowOpeners.h"
 #include "ui/preseteditor/PresetEditor.h"
@@ -11,6 +13,7 @@
 
 #include "backup/PresetFiles.h"
 #include "protocols/CurlDriver.h"
+#include "ui/shortcut/ShortcutDialog.h"
 
 #include <functional>
 #include <memory>
@@ -99,6 +102,20 @@ public:
     // The skin of every window; the SWL-BIN drop window attaches itself here.
     ui::SkinApplier& skins() { return skins_; }
 
+    // The folder watchers, the SWL-BIN archives and the launcher that opens an archive.
+    struct ShellParts {
+        shell::FolderWatchers& watchers;
+        shell::BinArchives& archives;
+        platform::ProcessLauncher& launcher;
+    };
+    void setShellParts(const ShellParts& parts) { shell_.emplace(parts); }
+    void openFolderWatchers() override;
+    void createShortcut(const QString& presetName) override;
+    // Shows or hides the SWL-BIN window after the options obt, obk and obr.
+    void showBinWindow(ui::BinWindow window) override;
+    // The SWL-BIN window, for skins to paint; nothing until it was shown once.
+    ui::BinDropWindow* binWindow() { return binWindow_.get(); }
+
 private:
     ui::SchedulerWindow& schedulerWindow();
 
@@ -117,6 +134,10 @@ private:
     backup::PresetStore restoreStore_;
     protocols::CurlDriver restoreDriver_;
     ui::XdgDesktopOpener restoreOpener_;
+    std::optional<ShellParts> shell_;
+    std::unique_ptr<ui::FolderWatcherWindow> folderWatcherWindow_;
+    std::unique_ptr<ui::ShortcutDialog> shortcutDialog_;
+    std::unique_ptr<ui::BinDropWindow> binWindow_;
 };
 
 } // namespace stowline::app

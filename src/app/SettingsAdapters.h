@@ -2,6 +2,7 @@
 
 #include "net/Dialup.h"
 #include "net/remote/RemoteAccess.h"
+#include "shell/BinArchives.h"
 #include "ui/settings/SettingsCommands.h"
 
 namespace stowline::app {
@@ -30,6 +31,18 @@ public:
 
 private:
     net::Dialup& dialup_;
+};
+
+// The settings dialog's clean buttons on the keeper and recycle archives.
+class BinCleaningCommands final : public ui::BinArchiveCleaning {
+public:
+    explicit BinCleaningCommands(shell::BinArchives& archives) : archives_(archives) {}
+    QString cleanOlderThan(bool recycle, int days) override {
+        return archives_.cleanOlderThan(recycle, days);
+    }
+
+private:
+    shell::BinArchives& archives_;
 };
 
 } // namespace stowline::app

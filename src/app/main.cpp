@@ -13,6 +13,7 @@
 #include "platform/linux/QProcessLauncher.h"
 #include "platform/linux/UserServiceManager.h"
 #include "platform/linux/XdgStartupRegistration.h"
+#include "shell/BinItemChannel.h"
 #include "ui/DataFolderDialog.h"
 #include "ui/ExitConfirmationBox.h"
 #include "ui/WidgetPrompts.h"
@@ -76,6 +77,8 @@ struct DesktopSession {
             tray, [&stowline] { stowline.run().RunPreset(); }});
         ui::MainWindow* window = mainWindow.get();
         windows->setHideMainWindowToTray([window] { window->hideMainWindow(); });
+        windows->setShellParts({stowline.folderWatchers(), stowline.binArchives(), launcher});
+        windows->showBinWindow(ui::BinWindow::Off);
         // Bound to the main window, which goes first at the end of the program.
         app::DesktopWindows* opened = windows.get();
         QObject::connect(&stowline.presets(), &backup::PresetList::listRebuilt, window,
@@ -102,14 +105,16 @@ struct DesktopSession {
             }});
         remoteCommands = std::make_unique<app::RemoteAccessCommands>(stowline.remoteAccess());
         dialupCommands = std::make_unique<app::DialupCommands>(stowline.dialup());
-        windows->setUpSettings(
-            {program, sound, startup, remoteCommands.get(), dialupCommands.get(), nullptr},
-            *window);
+        binCleaning = std::make_unique<app::BinCleaningCommands>(stowline.binArchives());
+        windows->setUpSettings({program, sound, startup, remoteCommands.get(), dialupCommands.get(),
+                                binCleaning.get()},
+                               *window);
     }
 
     // Declared first, so that the main window, which uses them, goes before them.
     std::unique_ptr<app::RemoteAccessCommands> remoteCommands;
     std::unique_ptr<app::DialupCommands> dialupCommands;
+    std::unique_ptr<app::BinCleaningCommands> binCleaning;
     std::unique_ptr<app::DesktopWindows> windows;
     std::unique_ptr<ui::MainWindow> mainWindow;
 };
@@ -117,6 +122,15 @@ struct DesktopSession {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // A file-manager verb: hand the item to the running instance and end, without a
+    // window and without touching the program's files.
+    if (argc >= 2 && shell::isBinItemCall({QString::fromLocal8Bit(argv[1])})) {
+        QCoreApplication forwarder(argc, argv);
+        QStringList arguments = QCoreApplication::arguments();
+        arguments.removeFirst();
+        shell::forwardBinItem(arguments);
+        return 0;
+    }
     chooseOffscreenWithoutDisplay();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("stowline"));

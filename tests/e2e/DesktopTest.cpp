@@ -347,6 +347,9 @@ TEST_F(DesktopTest, PresetCreatedInTheEditorRunsWithItsLists) {
     const QString listing = QString::fromUtf8(bsdtar.readAllStandardOutput());
     EXPECT_TRUE(listing.contains(QStringLiteral("notes.txt"))) << listing.toStdString();
     EXPECT_FALSE(listing.contains(QStringLiteral("scratch.tmp"))) << listing.toStdString();
+    exitProgram();
+}
+
 // F9 opens the settings dialog; Return takes its OK, which stores the options and the skin
 // in use (swl.ocs). Without a skin file at start-up, skins are off and stay off.
 TEST_F(DesktopTest, SettingsOpenWithF9AndOkStoresTheSkin) {

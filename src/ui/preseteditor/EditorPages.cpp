@@ -4,7 +4,7 @@
 
 #include "ui_ActionsPage.h"
 #include "ui_FileListsPage.h"
-#include "ui_GeneralPage.h"
+#include "ui_PresetGeneralPage.h"
 #include "ui_NotesPage.h"
 
 #include <QDragEnterEvent>
@@ -23,7 +23,7 @@ void browseProgram(QLineEdit& field) {
 }
 } // namespace
 
-GeneralPage::GeneralPage(QWidget* parent) : QWidget(parent), ui_(new Ui::GeneralPage) {
+PresetGeneralPage::PresetGeneralPage(QWidget* parent) : QWidget(parent), ui_(new Ui::PresetGeneralPage) {
     setObjectName(QStringLiteral("tabgeneral"));
     ui_->setupUi(this);
     connect(ui_->browsebefore, &QToolButton::clicked, this,
@@ -32,7 +32,7 @@ GeneralPage::GeneralPage(QWidget* parent) : QWidget(parent), ui_(new Ui::General
             [this] { browseProgram(*ui_->eprogramafter); });
 }
 
-GeneralPage::~GeneralPage() = default;
+PresetGeneralPage::~PresetGeneralPage() = default;
 
 ActionsPage::ActionsPage(QWidget* parent) : QWidget(parent), ui_(new Ui::ActionsPage) {
     setObjectName(QStringLiteral("tabactions"));

@@ -8,7 +8,7 @@
 class QPlainTextEdit;
 
 namespace Ui {
-class GeneralPage;
+class PresetGeneralPage;
 class ActionsPage;
 class FileListsPage;
 class NotesPage;
@@ -20,16 +20,16 @@ namespace stowline::ui {
 // (PresetFieldBinding.h) and wires the rules between tabs; a page only knows its own
 // controls.
 
-class GeneralPage final : public QWidget {
+class PresetGeneralPage final : public QWidget {
     Q_OBJECT
 public:
-    explicit GeneralPage(QWidget* parent = nullptr);
-    ~GeneralPage() override;
-    Q_DISABLE_COPY_MOVE(GeneralPage)
-    Ui::GeneralPage& ui() { return *ui_; }
+    explicit PresetGeneralPage(QWidget* parent = nullptr);
+    ~PresetGeneralPage() override;
+    Q_DISABLE_COPY_MOVE(PresetGeneralPage)
+    Ui::PresetGeneralPage& ui() { return *ui_; }
 
 private:
-    std::unique_ptr<Ui::GeneralPage> ui_;
+    std::unique_ptr<Ui::PresetGeneralPage> ui_;
 };
 
 class ActionsPage final : public QWidget {

@@ -19,7 +19,7 @@
 
 #include "ui_ActionsPage.h"
 #include "ui_FileListsPage.h"
-#include "ui_GeneralPage.h"
+#include "ui_PresetGeneralPage.h"
 #include "ui_NotesPage.h"
 #include "ui_PresetEditor.h"
 
@@ -63,7 +63,7 @@ std::pair<QString, QString> textEditorCommand(const QString& file) {
 PresetEditor::PresetEditor(PresetEditorServices services, const QString& presetName,
                            QWidget* parent)
     : QDialog(parent), s_(std::move(services)), ui_(new Ui::PresetEditor),
-      general_(new GeneralPage), actions_(new ActionsPage), fileLists_(new FileListsPage),
+      general_(new PresetGeneralPage), actions_(new ActionsPage), fileLists_(new FileListsPage),
       notes_(new NotesPage), name_(presetName),
       newPreset_(presetName == QLatin1String(backup::kNewPresetMarker)) {
     ui_->setupUi(this);
@@ -81,7 +81,7 @@ PresetEditor::PresetEditor(PresetEditorServices services, const QString& presetN
         button->setText(QString());
         button->setIcon(style()->standardIcon(icon));
     }
-    Ui::GeneralPage& general = general_->ui();
+    Ui::PresetGeneralPage& general = general_->ui();
     general.evolume->setItemText(0, text(u"nonewordtranslated"));
     general.evolume->setItemText(1, text(u"autowordtranslated"));
     general.epassword->installEventFilter(this);
@@ -100,7 +100,7 @@ QString PresetEditor::text(QStringView key) const {
 }
 
 void PresetEditor::connectDependencies() {
-    Ui::GeneralPage& general = general_->ui();
+    Ui::PresetGeneralPage& general = general_->ui();
     Ui::ActionsPage& actions = actions_->ui();
     Ui::FileListsPage& lists = fileLists_->ui();
     connect(general.eformat, &QComboBox::currentIndexChanged, this,
@@ -149,7 +149,7 @@ void PresetEditor::connectDependencies() {
 
 void PresetEditor::changeLang() {
     NamedCaptionKeys named;
-    Ui::GeneralPage& general = general_->ui();
+    Ui::PresetGeneralPage& general = general_->ui();
     Ui::ActionsPage& actions = actions_->ui();
     named.lists << ListCaptionKeys{QStringLiteral("Form3copyclnrmode"), actions.copyclnrmode}
                 << ListCaptionKeys{QStringLiteral("Form3ftpclnrmode"), actions.ftpclnrmode}
@@ -248,7 +248,7 @@ void PresetEditor::showPreset(const backup::tarcopt& preset) {
     fillDictionaryChoices(shown.ra5);
     showPresetFields(*this, shown);
     const Ui::ActionsPage& actions = actions_->ui();
-    Ui::GeneralPage& general = general_->ui();
+    Ui::PresetGeneralPage& general = general_->ui();
     general.cfoldertask->setChecked(actions.cfoldertask2->isChecked());
     general.cftptask->setChecked(actions.cftptask2->isChecked());
     general.cmailtask->setChecked(actions.cmailtask2->isChecked());
@@ -278,7 +278,7 @@ void PresetEditor::applyRule(void (*rule)(backup::tarcopt&)) {
 
 void PresetEditor::applyControlStates() {
     const EditorControlStates states = controlStates(shownPreset());
-    Ui::GeneralPage& general = general_->ui();
+    Ui::PresetGeneralPage& general = general_->ui();
     Ui::ActionsPage& actions = actions_->ui();
     general.crar5->setEnabled(states.rar5);
     general.crecovery->setEnabled(states.recoveryRecord);

@@ -34,7 +34,7 @@ namespace stowline::ui {
 
 class ActionsPage;
 class FileListsPage;
-class GeneralPage;
+class PresetGeneralPage;
 class NotesPage;
 
 struct DiscRecording {
@@ -147,7 +147,7 @@ private:
 
     PresetEditorServices s_;
     std::unique_ptr<Ui::PresetEditor> ui_;
-    GeneralPage* general_;
+    PresetGeneralPage* general_;
     ActionsPage* actions_;
     FileListsPage* fileLists_;
     NotesPage* notes_;
