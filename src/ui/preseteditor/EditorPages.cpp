@@ -4,8 +4,8 @@
 
 #include "ui_ActionsPage.h"
 #include "ui_FileListsPage.h"
-#include "ui_PresetGeneralPage.h"
 #include "ui_NotesPage.h"
+#include "ui_PresetGeneralPage.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -23,7 +23,8 @@ void browseProgram(QLineEdit& field) {
 }
 } // namespace
 
-PresetGeneralPage::PresetGeneralPage(QWidget* parent) : QWidget(parent), ui_(new Ui::PresetGeneralPage) {
+PresetGeneralPage::PresetGeneralPage(QWidget* parent)
+    : QWidget(parent), ui_(new Ui::PresetGeneralPage) {
     setObjectName(QStringLiteral("tabgeneral"));
     ui_->setupUi(this);
     connect(ui_->browsebefore, &QToolButton::clicked, this,

@@ -19,9 +19,9 @@
 
 #include "ui_ActionsPage.h"
 #include "ui_FileListsPage.h"
-#include "ui_PresetGeneralPage.h"
 #include "ui_NotesPage.h"
 #include "ui_PresetEditor.h"
+#include "ui_PresetGeneralPage.h"
 
 #include <QCloseEvent>
 #include <QDesktopServices>
