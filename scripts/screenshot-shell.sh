@@ -5,27 +5,9 @@
 # Expects a build in build/; everything is written under a temporary HOME.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-export STOWLINE_DRY_POWER=1
-export DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/stowline-screenshots
-out="$PWD/docs/screenshots"
-mkdir -p "$out"
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/stowline-shell-shots.XXXXXX")
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  [[ -n ${KEEP:-} ]] || rm -rf "$work"
-}
-trap cleanup EXIT
-
-mkdir -p "$work/program" "$work/data" "$work/runtime" "$work/home" "$work/tmp" "$work/documents"
-chmod 700 "$work/runtime"
-echo "$work/data" >"$work/program/swlinfo.dat"
-export HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" STOWLINE_PROGRAM_DIR="$work/program"
-export XDG_CONFIG_HOME="$work/home/.config" XDG_DATA_HOME="$work/home/.local/share"
-export TMPDIR="$work/tmp"
-unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
+# shellcheck source=scripts/screenshot-sandbox.sh
+source scripts/screenshot-sandbox.sh stowline-shell-shots
+mkdir -p "$work/documents"
 
 ./build/swlpreset "$work/data" Documents nam=documents vol=None fmt=1 ctf=1 \
   dir="$work/backups" inc="$work/documents"

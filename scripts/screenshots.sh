@@ -4,37 +4,18 @@
 # then the windows on a screen of its own (Xvfb) with a tray (a StatusNotifierWatcher played
 # by python3-dbusmock on a private session bus), driven by key presses through xdotool:
 # the main window, the scheduler window (F7), every tab of the settings dialog (F9), the main
-# window during a long run and the main window under each shipped skin.
-# the main window, the scheduler window (F7), the main window during a long run, and the
-# restore window (F3) with its FTP download window.
+# window during a long run, the main window under each shipped skin, the restore window
+# (F3) with its FTP download window, the preset editor's tabs and the desktop windows of
+# scripts/screenshot-shell.sh.
 # The tray's balloon is a desktop notification drawn by a notification server, which this
 # screen has none of, so it has no picture. Writes docs/screenshots/*.png.
 # Expects a build in build/ (scripts/setup.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-export STOWLINE_DRY_POWER=1
-# Never the machine's system bus: nothing here may reach its power or network services.
-export DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/stowline-screenshots
 repo=$PWD
-out="$repo/docs/screenshots"
-mkdir -p "$out"
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/stowline-shots.XXXXXX")
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  [[ -n ${KEEP:-} ]] || rm -rf "$work"
-}
-trap cleanup EXIT
-
-mkdir -p "$work/program" "$work/data" "$work/runtime" "$work/home" "$work/backups" "$work/tmp"
-chmod 700 "$work/runtime"
-echo "$work/data" >"$work/program/swlinfo.dat"
-export HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" STOWLINE_PROGRAM_DIR="$work/program"
-export XDG_CONFIG_HOME="$work/home/.config" XDG_DATA_HOME="$work/home/.local/share"
-export TMPDIR="$work/tmp"
-unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
+# shellcheck source=scripts/screenshot-sandbox.sh
+source scripts/screenshot-sandbox.sh stowline-shots
+mkdir -p "$work/backups"
 
 mkdir -p "$work/documents/letters" "$work/photos"
 for i in 1 2 3; do echo "Letter $i" >"$work/documents/letters/letter-$i.txt"; done

@@ -15,38 +15,6 @@
 
 namespace stowline::archiver {
 
-namespace {
-
-// Reads the current entry's data. A failure on the first block of an encrypted entry is
-// the password's fault (the password check comes first); any later one is damage.
-void readEntryData(archive* reader, archive_entry* entry, bool firstBlockOnly, StopRequest& stop) {
-    const std::string name =
-        archive_entry_pathname_utf8(entry) ? archive_entry_pathname_utf8(entry) : "";
-    const bool encrypted = archive_entry_is_data_encrypted(entry) > 0;
-    bool first = true;
-    for (;;) {
-        stop.check();
-        const void* block = nullptr;
-        std::size_t size = 0;
-        la_int64_t offset = 0;
-        const int status = archive_read_data_block(reader, &block, &size, &offset);
-        if (status == ARCHIVE_EOF)
-            return;
-        if (status != ARCHIVE_OK) {
-            if (encrypted && first)
-                throw ArchiverError(ExitCode::Password, "wrong password for \"" + name + "\" (" +
-                                                            reasonOf(reader) + ")");
-            throw ArchiverError(ExitCode::Checksum,
-                                "checksum error in \"" + name + "\": " + reasonOf(reader));
-        }
-        if (firstBlockOnly)
-            return;
-        first = false;
-    }
-}
-
-} // namespace
-
 std::size_t testArchive(const PartedInput& input, const std::optional<std::string>& password,
                         const std::function<bool(std::string_view)>& wanted, StopRequest& stop) {
     ZipSource source(input);
@@ -68,7 +36,8 @@ std::size_t testArchive(const PartedInput& input, const std::optional<std::strin
             throw ArchiverError(ExitCode::Password,
                                 std::string("\"") + (name ? name : "") +
                                     "\" is encrypted and no password was given");
-        readEntryData(reader.get(), entry, false, stop);
+        readEntryBlocks(reader.get(), entry, stop,
+                        [](const void*, std::size_t, la_int64_t) { return true; });
         ++tested;
     }
 }
@@ -89,7 +58,9 @@ bool passwordOpens(const PartedInput& input, const std::string& password, const 
         if (!entryName || name != entryName)
             continue;
         try {
-            readEntryData(reader.get(), entry, true, stop);
+            // The first block proves the password.
+            readEntryBlocks(reader.get(), entry, stop,
+                            [](const void*, std::size_t, la_int64_t) { return false; });
             return true;
         } catch (const ArchiverError& error) {
             if (error.code() == ExitCode::Password)

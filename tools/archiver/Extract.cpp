@@ -264,27 +264,13 @@ private:
                                           : 0;
         progress_.beginItem(planned);
         std::uint64_t end = 0;
-        bool first = true;
-        for (;;) {
-            stop_.check();
-            const void* block = nullptr;
-            std::size_t size = 0;
-            la_int64_t offset = 0;
-            const int status = archive_read_data_block(reader, &block, &size, &offset);
-            if (status == ARCHIVE_EOF)
-                break;
-            if (status != ARCHIVE_OK) {
-                if (encrypted && first)
-                    throw ArchiverError(ExitCode::Password, "wrong password for \"" + name +
-                                                                "\" (" + reasonOf(reader) + ")");
-                throw ArchiverError(ExitCode::Checksum,
-                                    "checksum error in \"" + name + "\": " + reasonOf(reader));
-            }
-            first = false;
-            partial.writeAt(block, size, static_cast<std::uint64_t>(offset));
-            end = std::max(end, static_cast<std::uint64_t>(offset) + size);
-            progress_.advance(size);
-        }
+        readEntryBlocks(reader, entry, stop_,
+                        [&](const void* block, std::size_t size, la_int64_t offset) {
+                            partial.writeAt(block, size, static_cast<std::uint64_t>(offset));
+                            end = std::max(end, static_cast<std::uint64_t>(offset) + size);
+                            progress_.advance(size);
+                            return true;
+                        });
         const mode_t mode = static_cast<mode_t>(archive_entry_perm(entry) & 0777);
         partial.keepAs(target, std::max(end, planned), mode ? mode : 0644,
                        archive_entry_mtime(entry));

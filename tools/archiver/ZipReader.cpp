@@ -1,7 +1,10 @@
 #include "archiver/ZipReader.h"
 
 #include "archiver/ExitCode.h"
+#include "archiver/StopRequest.h"
 #include "archiver/Volumes.h"
+
+#include <archive_entry.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -75,6 +78,34 @@ ReaderHandle openZipReader(ZipSource& source, const std::optional<std::string>& 
 std::string reasonOf(archive* reader) {
     const char* reason = archive_error_string(reader);
     return reason ? reason : "unknown error";
+}
+
+void readEntryBlocks(
+    archive* reader, archive_entry* entry, StopRequest& stop,
+    const std::function<bool(const void* data, std::size_t size, la_int64_t offset)>& block) {
+    const std::string name =
+        archive_entry_pathname_utf8(entry) ? archive_entry_pathname_utf8(entry) : "";
+    const bool encrypted = archive_entry_is_data_encrypted(entry) > 0;
+    bool first = true;
+    for (;;) {
+        stop.check();
+        const void* data = nullptr;
+        std::size_t size = 0;
+        la_int64_t offset = 0;
+        const int status = archive_read_data_block(reader, &data, &size, &offset);
+        if (status == ARCHIVE_EOF)
+            return;
+        if (status != ARCHIVE_OK) {
+            if (encrypted && first)
+                throw ArchiverError(ExitCode::Password, "wrong password for \"" + name + "\" (" +
+                                                            reasonOf(reader) + ")");
+            throw ArchiverError(ExitCode::Checksum,
+                                "checksum error in \"" + name + "\": " + reasonOf(reader));
+        }
+        first = false;
+        if (!block(data, size, offset))
+            return;
+    }
 }
 
 } // namespace stowline::archiver

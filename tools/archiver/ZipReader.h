@@ -1,8 +1,10 @@
 #pragma once
 
 #include <archive.h>
+#include <archive_entry.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -11,6 +13,7 @@
 namespace stowline::archiver {
 
 class PartedInput;
+class StopRequest;
 
 // Feeds libarchive's seekable ZIP reader from a PartedInput, the way unzip reads:
 // through the central directory.
@@ -41,5 +44,13 @@ ReaderHandle openZipReader(ZipSource& source, const std::optional<std::string>& 
 
 // libarchive's text for the last error of `reader`.
 std::string reasonOf(archive* reader);
+
+// Reads the data of the current entry block by block, handing each to `block`, which
+// returns false to stop reading. A failure on the first block of an encrypted entry is
+// the password's fault (the password check comes first): ArchiverError(Password); any
+// later one is damage: ArchiverError(Checksum).
+void readEntryBlocks(
+    archive* reader, archive_entry* entry, StopRequest& stop,
+    const std::function<bool(const void* data, std::size_t size, la_int64_t offset)>& block);
 
 } // namespace stowline::archiver
