@@ -55,8 +55,29 @@ QString clientAddressText(const QHostAddress& address) {
     return isV4 ? QHostAddress(v4).toString() : address.toString();
 }
 
-// The end of the request line and headers: the offset after the empty line, or -1.
-// A bare LF ends lines too.
+// The status line and headers; the body follows.
+QByteArray replyHead(const QByteArray& version, const HttpReply& reply) {
+    QByteArray out = version + ' ' + QByteArray::number(reply.status) + ' ' +
+                     HttpServer::reasonPhrase(reply.status) + "\r\n";
+    if (!reply.contentType.isEmpty())
+        out += "Content-Type: " + reply.contentType + "\r\n";
+    out += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
+    for (const auto& [name, value] : reply.headers)
+        out += name + ": " + value + "\r\n";
+    out += "Connection: close\r\n\r\n";
+    return out;
+}
+
+HttpReply plainReply(int status) {
+    HttpReply reply;
+    reply.status = status;
+    reply.contentType = "text/plain; charset=utf-8";
+    reply.body = QByteArray::number(status) + ' ' + HttpServer::reasonPhrase(status) + '\n';
+    return reply;
+}
+
+} // namespace
+
 qsizetype headEnd(const QByteArray& buffer) {
     const qsizetype crlf = buffer.indexOf("\r\n\r\n");
     const qsizetype lf = buffer.indexOf("\n\n");
@@ -64,11 +85,6 @@ qsizetype headEnd(const QByteArray& buffer) {
         return crlf + 4;
     return lf >= 0 ? lf + 2 : -1;
 }
-
-struct ParsedHead {
-    HttpRequest request;
-    int errorStatus = 0;
-};
 
 ParsedHead parseHead(QByteArrayView head) {
     ParsedHead parsed;
@@ -102,29 +118,6 @@ ParsedHead parseHead(QByteArrayView head) {
     }
     return parsed;
 }
-
-// The status line and headers; the body follows.
-QByteArray replyHead(const QByteArray& version, const HttpReply& reply) {
-    QByteArray out = version + ' ' + QByteArray::number(reply.status) + ' ' +
-                     HttpServer::reasonPhrase(reply.status) + "\r\n";
-    if (!reply.contentType.isEmpty())
-        out += "Content-Type: " + reply.contentType + "\r\n";
-    out += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
-    for (const auto& [name, value] : reply.headers)
-        out += name + ": " + value + "\r\n";
-    out += "Connection: close\r\n\r\n";
-    return out;
-}
-
-HttpReply plainReply(int status) {
-    HttpReply reply;
-    reply.status = status;
-    reply.contentType = "text/plain; charset=utf-8";
-    reply.body = QByteArray::number(status) + ' ' + HttpServer::reasonPhrase(status) + '\n';
-    return reply;
-}
-
-} // namespace
 
 // One client: reads one request, hands it to the handler, sends the reply, closes.
 class HttpServer::Connection final : public QObject {

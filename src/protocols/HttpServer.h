@@ -31,6 +31,18 @@ struct HttpRequest {
     QByteArray path() const;
 };
 
+// The end of the request line and headers in `buffer`: the offset after the empty line,
+// or -1 while it has not arrived. A bare LF ends lines too.
+qsizetype headEnd(const QByteArray& buffer);
+
+// A request line and its headers as read; `errorStatus` is the status the request is
+// refused with (400, 505), 0 when it was read.
+struct ParsedHead {
+    HttpRequest request;
+    int errorStatus = 0;
+};
+ParsedHead parseHead(QByteArrayView head);
+
 // The answer to one request. The server adds Content-Length and "Connection: close".
 struct HttpReply {
     int status = 200;
