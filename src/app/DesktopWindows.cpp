@@ -29,7 +29,7 @@ namespace stowline::app {
 DesktopWindows::DesktopWindows(Services services)
     : ui::MissingWindowOpeners(services.messages, services.prompts), services_(services),
       help_(services.programFolder, viewer_, services.prompts, services.messages),
-      restoreStore_(services.folders, services.messages, services.clock, services.prompts) {}
+      presetStore_(services.folders, services.messages, services.clock, services.prompts) {}
 
 DesktopWindows::~DesktopWindows() = default;
 
@@ -43,7 +43,7 @@ void DesktopWindows::openSchedulerWindow(const QString& presetName) {
 }
 
 void DesktopWindows::openRestore(const QString& presetName) {
-    ui::RestoreServices restore{restoreStore_,
+    ui::RestoreServices restore{presetStore_,
                                 services_.options,
                                 services_.messages,
                                 services_.prompts,
@@ -78,8 +78,6 @@ ui::SchedulerWindow& DesktopWindows::schedulerWindow() {
 
 void DesktopWindows::setPresetEditorParts(PresetEditorParts parts) {
     editorParts_ = std::make_unique<PresetEditorParts>(std::move(parts));
-    presetStore_ = std::make_unique<backup::PresetStore>(editorParts_->folders, services_.messages,
-                                                         services_.clock, services_.prompts);
 }
 
 void DesktopWindows::openPresetEditor(const QString& presetName, ui::PresetEditorPage page) {
@@ -91,7 +89,7 @@ void DesktopWindows::openPresetEditor(const QString& presetName, ui::PresetEdito
     backup::PresetList& list = parts.presetList;
     ui::PresetEditor editor(
         ui::PresetEditorServices{parts.folders, services_.messages, parts.flags, services_.prompts,
-                                 parts.launcher, *presetStore_,
+                                 parts.launcher, presetStore_,
                                  [&list] { return list.model().presetNames(); },
                                  [&list] { list.ScanPresets(); }, parts.discRecording,
                                  [this](const QString& topic) { help_.ShowHelpTopic(topic); },

@@ -125,13 +125,13 @@ private:
     std::function<void()> hideMainWindow_;
     std::unique_ptr<ui::SchedulerWindow> schedulerWindow_;
     std::unique_ptr<PresetEditorParts> editorParts_;
-    std::unique_ptr<backup::PresetStore> presetStore_;
     ui::SkinApplier skins_{services_.programFolder};
     std::optional<SettingsParts> settings_;
     ui::MainWindow* mainWindow_ = nullptr;
     void applySkinToMainWindow();
-    // The restore window's preset files, FTP connections and archive opening.
-    backup::PresetStore restoreStore_;
+    // The preset files the preset editor and the restore window read and write; the
+    // restore window's FTP connections and archive opening.
+    backup::PresetStore presetStore_;
     protocols::CurlDriver restoreDriver_;
     ui::XdgDesktopOpener restoreOpener_;
     std::optional<ShellParts> shell_;
