@@ -196,6 +196,7 @@ void DesktopWindows::openFolderWatchers() {
             std::make_unique<ui::FolderWatcherWindow>(ui::FolderWatcherWindowServices{
                 shell_->watchers, services_.messages, services_.clock, services_.prompts,
                 [this] { return services_.presets.presetNames(); }, chooseFolder});
+    folderWatcherWindow_->changeLang(services_.programFolder, services_.options.lng);
     folderWatcherWindow_->openTasks();
 }
 
@@ -207,6 +208,7 @@ void DesktopWindows::createShortcut(const QString& presetName) {
             [](const QString& title) { return chooseFolder(title, QString()); },
             [this](const QString& topic) { help_.ShowHelpTopic(topic); }, shell::applicationsFolder,
             shell::desktopFolder});
+    shortcutDialog_->changeLang(services_.programFolder, services_.options.lng);
     shortcutDialog_->openFor(presetName);
 }
 

@@ -180,3 +180,27 @@ TEST(BinDropWindow, DroppedFilesJoinTheQueueOfTheKindShown) {
     EXPECT_EQ(shell::shownBinWindow(2, false, true), shell::BinKind::Recycle);
     EXPECT_EQ(shell::shownBinWindow(0, true, true), std::nullopt);
 }
+
+// The language file's FORMS keys of both windows: the folder watcher window's browse
+// hint and the shortcut dialog's destination choices, addressed by position.
+TEST(ShellWindows, CaptionsComeFromTheLanguageFile) {
+    QTemporaryDir program;
+    QFile language(program.filePath(QStringLiteral("Test.lng")));
+    ASSERT_TRUE(language.open(QIODevice::WriteOnly));
+    language.write("[FORMS]\r\nshellnotifierform=Ordnerwächter\r\n"
+                   "shellnotifierformbgetpath=Ordner wählen\r\nForm10=Verknüpfung\r\n"
+                   "Form10shortcutdest2=Schreibtisch\r\n");
+    language.close();
+
+    WatcherWindowFixture watcher;
+    watcher.window.changeLang(program.path(), QStringLiteral("Test.lng"));
+    EXPECT_EQ(watcher.window.windowTitle(), QStringLiteral("Ordnerwächter"));
+    EXPECT_EQ(watcher.window.findChild<QWidget*>(QStringLiteral("bgetpath"))->toolTip(),
+              QStringLiteral("Ordner wählen"));
+
+    ShortcutFixture shortcut;
+    shortcut.dialog.changeLang(program.path(), QStringLiteral("Test.lng"));
+    EXPECT_EQ(shortcut.dialog.windowTitle(), QStringLiteral("Verknüpfung"));
+    EXPECT_EQ(shortcut.child<QComboBox>("destination")->itemText(1),
+              QStringLiteral("Schreibtisch"));
+}

@@ -7,6 +7,7 @@
 #include "platform/Prompts.h"
 #include "scheduler/ScheduleEntry.h"
 #include "shell/FolderWatchers.h"
+#include "ui/FormCaptions.h"
 
 namespace stowline::ui {
 
@@ -34,7 +35,7 @@ FolderWatcherWindow::FolderWatcherWindow(FolderWatcherWindowServices services, Q
         storeShown();
     });
     connect(ui_->reactivate, &QPushButton::clicked, this, &FolderWatcherWindow::reactivate);
-    connect(ui_->browsefolder, &QToolButton::clicked, this, [this] {
+    connect(ui_->bgetpath, &QToolButton::clicked, this, [this] {
         const QString folder =
             services_.chooseFolder(services_.messages.text(u"specifyfolder"), ui_->folder->text());
         if (!folder.isEmpty())
@@ -55,6 +56,10 @@ FolderWatcherWindow::FolderWatcherWindow(FolderWatcherWindowServices services, Q
 }
 
 FolderWatcherWindow::~FolderWatcherWindow() = default;
+
+void FolderWatcherWindow::changeLang(const QString& programFolder, const QString& languageName) {
+    ChangeLang(*this, QStringLiteral("shellnotifierform"), programFolder, languageName);
+}
 
 void FolderWatcherWindow::openTasks() {
     services_.watchers.LoadWatcherTasks();

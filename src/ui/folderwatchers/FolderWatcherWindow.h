@@ -45,6 +45,9 @@ public:
 
     // Reads swl.snt again and shows slot 1.
     void openTasks();
+    // Captions and hints from language `languageName` of the program folder (the window
+    // is "shellnotifierform" in language files).
+    void changeLang(const QString& programFolder, const QString& languageName);
     const shell::WatcherTaskArray& workingCopy() const { return working_; }
     int selectedSlot() const;
 

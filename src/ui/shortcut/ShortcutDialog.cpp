@@ -5,6 +5,7 @@
 #include "core/MessageTable.h"
 #include "platform/Prompts.h"
 #include "shell/Shortcuts.h"
+#include "ui/FormCaptions.h"
 
 #include <QDir>
 
@@ -31,6 +32,11 @@ ShortcutDialog::ShortcutDialog(ShortcutDialogServices services, QWidget* parent)
 }
 
 ShortcutDialog::~ShortcutDialog() = default;
+
+void ShortcutDialog::changeLang(const QString& programFolder, const QString& languageName) {
+    ChangeLang(*this, QStringLiteral("Form10"), programFolder, languageName,
+               {{}, {{QStringLiteral("Form10shortcutdest"), ui_->destination}}});
+}
 
 void ShortcutDialog::openFor(const QString& presetName) {
     ui_->presetchoice->clear();

@@ -43,6 +43,9 @@ public:
 
     // Shows the dialog with `presetName` chosen and an empty item list.
     void openFor(const QString& presetName);
+    // Captions and the destination choices from language `languageName` of the program
+    // folder (the dialog is "Form10" in language files).
+    void changeLang(const QString& programFolder, const QString& languageName);
     // Writes the shortcut into `customFolder`, or the chosen destinations when empty.
     // The paths written; errors are shown.
     QStringList create(const QString& customFolder = {});
