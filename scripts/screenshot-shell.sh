@@ -22,22 +22,6 @@ pids+=($!)
 for _ in $(seq 50); do [[ -s $work/display ]] && break; sleep 0.1; done
 export DISPLAY=":$(head -n 1 "$work/display")"
 
-find_window() {
-  local id
-  for _ in $(seq 50); do
-    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1) || true
-    [[ -n $id ]] && { echo "$id"; return; }
-    sleep 0.1
-  done
-  echo "no window \"$1\" appeared" >&2
-  return 1
-}
-shoot() {
-  xwd -silent -id "$1" -out "$work/shot.xwd"
-  convert "xwd:$work/shot.xwd" "$out/$2.png"
-  echo "Wrote $out/$2.png"
-}
-
 ./build/stowline &
 pids+=($!)
 for _ in $(seq 100); do

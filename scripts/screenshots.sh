@@ -48,23 +48,6 @@ export DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$work/bus")
 pids+=($!)
 sleep 1
 
-# The window whose title matches $1, once it is mapped.
-find_window() {
-  local id
-  for _ in $(seq 50); do
-    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1) || true
-    [[ -n $id ]] && { echo "$id"; return; }
-    sleep 0.1
-  done
-  echo "no window \"$1\" appeared" >&2
-  return 1
-}
-# A picture of window $1 in $out/$2.png.
-shoot() {
-  xwd -silent -id "$1" -out "$work/shot.xwd"
-  /usr/bin/convert "xwd:$work/shot.xwd" "$out/$2.png"
-  echo "Wrote $out/$2.png"
-}
 # Starts the program with its main window and waits until it is ready.
 start_program() {
   local ready
