@@ -98,11 +98,20 @@ QStringList killedAtCall(const QString& syscall, int n) {
             QStringLiteral("inject=%1:signal=KILL:when=%2").arg(syscall).arg(n)};
 }
 
+QProcessEnvironment tracedEnvironment(const ProgramSandbox& sandbox) {
+    QProcessEnvironment environment = sandbox.environment();
+    QString asan = environment.value(QStringLiteral("ASAN_OPTIONS"));
+    if (!asan.isEmpty())
+        asan += QLatin1Char(':');
+    environment.insert(QStringLiteral("ASAN_OPTIONS"), asan + QStringLiteral("detect_leaks=0"));
+    return environment;
+}
+
 int callsOfBusiestProcess(const ProgramSandbox& sandbox, const QString& syscall,
                           const QStringList& command) {
     const QString tracePath = sandbox.path(QStringLiteral("calls.trace"));
     QProcess strace;
-    strace.setProcessEnvironment(sandbox.environment());
+    strace.setProcessEnvironment(tracedEnvironment(sandbox));
     strace.start(QStringLiteral("strace"),
                  QStringList{QStringLiteral("-f"), QStringLiteral("-qq"), QStringLiteral("-o"),
                              tracePath, QStringLiteral("-e"), QStringLiteral("trace=") + syscall}

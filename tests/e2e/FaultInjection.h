@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -13,6 +14,10 @@ class ProgramSandbox;
 // `n`th call of `syscall` is killed with SIGKILL at that call (before the call takes
 // effect). Children are traced too: the archiver can be the one that dies.
 QStringList killedAtCall(const QString& syscall, int n);
+
+// The sandbox's environment for programs run under strace: LeakSanitizer refuses to work
+// under ptrace and would end every traced program of a sanitizer build with an error.
+QProcessEnvironment tracedEnvironment(const ProgramSandbox& sandbox);
 
 // How often the busiest single process of `command` calls `syscall`, counted by strace;
 // the kill points of killedAtCall are 1 up to this number.

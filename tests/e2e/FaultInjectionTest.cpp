@@ -72,12 +72,12 @@ QStringList archivesNamed(const QString& folder, const QString& name) {
 
 enum class Ending { InTime, Killed, TimedOut };
 
-// Runs `command` (a program and its arguments) in the sandbox to its end. Under strace,
-// a killed program ends strace with the same signal.
+// Runs `command` (a program and its arguments, mostly under strace) in the sandbox to its
+// end. Under strace, a killed program ends strace with the same signal.
 Ending runCommand(const ProgramSandbox& sandbox, const QStringList& command,
                   int timeoutMs = 60000) {
     QProcess process;
-    process.setProcessEnvironment(sandbox.environment());
+    process.setProcessEnvironment(tracedEnvironment(sandbox));
     process.start(command.first(), command.mid(1));
     if (process.waitForFinished(timeoutMs))
         return process.exitStatus() == QProcess::CrashExit ? Ending::Killed : Ending::InTime;
