@@ -25,6 +25,10 @@ trap 'rm -rf "$work"' EXIT
 chmod 755 "$work"
 
 # --- the package --------------------------------------------------------------------
+if [[ ! -f $build_dir/build.ninja ]]; then
+  # The package strips its binaries: a build without debug information is enough.
+  cmake -S . -B "$build_dir" -G Ninja -DSTOWLINE_WERROR=ON -DCMAKE_BUILD_TYPE=Release >/dev/null
+fi
 cmake --build "$build_dir" --target stowline stowarc swlpreset stowline_package_docs
 cpack -G DEB --config "$build_dir/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" ||
   { cat "$work/cpack.log"; fail "cpack"; }

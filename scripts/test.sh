@@ -8,6 +8,13 @@ export QT_QPA_PLATFORM=offscreen
 # Nor may it reach the machine's system bus (logind, NetworkManager): tests that need
 # those services start their own mock on a private bus.
 export DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/stowline-no-system-bus
-bash scripts/setup.sh
+# The suite runs on the sanitizer build (AddressSanitizer and UndefinedBehaviorSanitizer,
+# in build-asan/): a memory error, a leak or undefined behaviour anywhere a test reaches,
+# the programs it starts included, fails the test. STOWLINE_SANITIZE=OFF runs it on the
+# plain build in build/ instead.
+sanitize=${STOWLINE_SANITIZE:-ON}
+if [[ $sanitize == ON ]]; then default_dir=build-asan; else default_dir=build; fi
+export STOWLINE_BUILD_DIR=${STOWLINE_BUILD_DIR:-$default_dir}
+bash scripts/setup.sh -DSTOWLINE_SANITIZE="$sanitize"
 bash scripts/check-format.sh
-ctest --test-dir "${STOWLINE_BUILD_DIR:-build}" --output-on-failure -j2 --timeout 300
+ctest --test-dir "$STOWLINE_BUILD_DIR" --output-on-failure -j2 --timeout 300

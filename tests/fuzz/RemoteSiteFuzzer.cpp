@@ -46,8 +46,8 @@ struct Program {
         core::SetOptionDefaults(options, {folders.program, folders.data, QSize()});
         options.rlo = QStringLiteral("admin");
         options.rpa = QStringLiteral("s3cret");
-        presets.replaceEntries({{QStringLiteral("Docs"), {}, {}, {}},
-                                {QStringLiteral("Mail & <Co>"), {}, {}, {}}});
+        presets.replaceEntries(
+            {{QStringLiteral("Docs"), {}, {}, {}}, {QStringLiteral("Mail & <Co>"), {}, {}, {}}});
     }
 
     void forgetGrowth() {
