@@ -11,7 +11,7 @@ seconds=${1:-20}
 shift || true
 export STOWLINE_DRY_POWER=1 QT_QPA_PLATFORM=offscreen
 
-STOWLINE_EXTRA_PACKAGES="clang-14 libclang-rt-14-dev" bash scripts/setup.sh >/dev/null
+STOWLINE_EXTRA_PACKAGES="clang-14 libclang-rt-14-dev" bash scripts/setup.sh --packages-only
 
 build=build-fuzz
 if [[ ! -f $build/build.ninja ]]; then

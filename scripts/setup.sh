@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing need (only those missing),
-# then configures and builds into build/. Extra arguments go to the CMake configure
-# step, for example -DSTOWLINE_SANITIZE=ON.
+# then configures and builds into build/ (STOWLINE_BUILD_DIR). Extra arguments go to the
+# CMake configure step, for example -DSTOWLINE_SANITIZE=ON; --packages-only stops after
+# the packages.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -44,6 +45,10 @@ if ((${#missing[@]})); then
   fi
   apt-get install -y -qq "${missing[@]}" >/dev/null
   if [[ -n $added_policy ]]; then rm -f "$policy"; fi
+fi
+
+if [[ ${1:-} == --packages-only ]]; then
+  exit 0
 fi
 
 build_dir=${STOWLINE_BUILD_DIR:-build}
