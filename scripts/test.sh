@@ -10,11 +10,16 @@ export QT_QPA_PLATFORM=offscreen
 export DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/stowline-no-system-bus
 # The suite runs on the sanitizer build (AddressSanitizer and UndefinedBehaviorSanitizer,
 # in build-asan/): a memory error, a leak or undefined behaviour anywhere a test reaches,
-# the programs it starts included, fails the test. STOWLINE_SANITIZE=OFF runs it on the
-# plain build in build/ instead.
+# the programs it starts included, fails the test. It is compiled by clang, which builds
+# the instrumented tree in about two thirds of GCC's time. STOWLINE_SANITIZE=OFF runs
+# the suite on the plain build in build/ instead.
 sanitize=${STOWLINE_SANITIZE:-ON}
-if [[ $sanitize == ON ]]; then default_dir=build-asan; else default_dir=build; fi
-export STOWLINE_BUILD_DIR=${STOWLINE_BUILD_DIR:-$default_dir}
+if [[ $sanitize == ON ]]; then
+  export STOWLINE_BUILD_DIR=${STOWLINE_BUILD_DIR:-build-asan}
+  export STOWLINE_EXTRA_PACKAGES="clang-14 libclang-rt-14-dev" CC=clang-14 CXX=clang++-14
+else
+  export STOWLINE_BUILD_DIR=${STOWLINE_BUILD_DIR:-build}
+fi
 bash scripts/setup.sh -DSTOWLINE_SANITIZE="$sanitize"
 bash scripts/check-format.sh
 ctest --test-dir "$STOWLINE_BUILD_DIR" --output-on-failure -j2 --timeout 300
