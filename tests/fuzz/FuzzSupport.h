@@ -1,5 +1,8 @@
 #pragma once
 
+#include "core/EventLog.h"
+#include "core/ProgramState.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QString>
@@ -30,6 +33,14 @@ inline QString writeScratchFile(const QString& name, const std::uint8_t* data, s
             static_cast<qint64>(size))
         std::abort();
     return path;
+}
+
+// Empties swl.log and the list of its lines, for targets that keep one event log for the
+// whole process. Loading a missing swl.log keeps the list, so the list is emptied itself:
+// a list that kept every line of a long run filled the 2 GiB a target may use.
+inline void forgetEventLog(core::EventLog& log, const core::Folders& folders) {
+    QFile::remove(folders.inData(QStringLiteral("swl.log")));
+    log.model().replaceAll({});
 }
 
 inline QString asText(const std::uint8_t* data, std::size_t size) {

@@ -20,7 +20,6 @@
 #include "scheduler/PresetCatalog.h"
 #include "scheduler/Schedule.h"
 
-#include <QFile>
 #include <QSize>
 
 namespace {
@@ -53,8 +52,7 @@ struct Program {
     void forgetGrowth() {
         while (!schedule.entries().isEmpty())
             schedule.removeAt(0);
-        QFile::remove(folders.inData(QStringLiteral("swl.log")));
-        log.LoadFromFile();
+        fuzz::forgetEventLog(log, folders);
         flags.AbortRequested = false;
         power.requests.clear();
     }

@@ -10,8 +10,6 @@
 #include "scheduler/Schedule.h"
 #include "scheduler/ScheduleEntry.h"
 
-#include <QFile>
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace stowline;
     static const core::MessageTable messages;
@@ -23,9 +21,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                        fuzz::scratchFolder()};
     static core::EventLog log(folders, flags, options, messages, clock, sound);
     static unsigned runs = 0;
-    // The refused requests write error lines: keep swl.log small.
+    // The refused requests write error lines: keep the log small.
     if (++runs % 4096 == 0)
-        QFile::remove(folders.inData(QStringLiteral("swl.log")));
+        fuzz::forgetEventLog(log, folders);
 
     const QString text = fuzz::asText(data, size);
     for (const QString& line : text.split(QLatin1Char('\n'))) {
