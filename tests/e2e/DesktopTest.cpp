@@ -1,5 +1,7 @@
 #include "ProgramRun.h"
 
+#include "backup/Preset.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -111,10 +113,15 @@ public:
         });
     }
 
+    enum class LeakCheck { AtExit, Off };
+
     // The program in `sandbox`, on this desktop.
     void startProgram(const ProgramSandbox& sandbox, QProcess& process,
-                      const QStringList& arguments = {}) const {
-        QProcessEnvironment environment = sandbox.environment();
+                      const QStringList& arguments = {},
+                      LeakCheck leakCheck = LeakCheck::AtExit) const {
+        QProcessEnvironment environment = leakCheck == LeakCheck::AtExit
+                                              ? sandbox.environment()
+                                              : withoutLeakCheck(sandbox.environment());
         environment.insert(QStringLiteral("DISPLAY"), display_);
         environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress_);
         process.setProcessEnvironment(environment);
@@ -168,6 +175,25 @@ public:
         return found.section(QLatin1Char('\n'), 0, 0);
     }
 
+    // Presses `key` in the focused window until a window whose title holds `title` shows,
+    // a few times at most; its id. A key that arrives before the toolkit has taken in the
+    // window's activation can find no shortcut and be lost, so a press that opened nothing
+    // is repeated. A repeated press cannot open a second window: the one that opened is modal.
+    QString pressUntilShown(const QString& key, const QString& title) const {
+        QString shown;
+        for (int attempt = 0; attempt < 5 && shown.isEmpty(); ++attempt) {
+            if (!xdotool({QStringLiteral("key"), key}))
+                return QString();
+            waitUntil(
+                [&] {
+                    shown = windowId(title);
+                    return !shown.isEmpty();
+                },
+                3000);
+        }
+        return shown;
+    }
+
     bool trayItemRegistered() const {
         QFile log(watcherLog_);
         return log.open(QIODevice::ReadOnly) &&
@@ -199,13 +225,16 @@ protected:
         }
     }
 
-    // Ends the program the way a second instance does, with "/EXIT".
-    void exitProgram() {
+    // Ends the program the way a second instance does, with "/EXIT"; what the program
+    // printed on its standard error (a sanitizer's report on a failed exit code).
+    QByteArray exitProgram() {
         QProcess second;
-        ASSERT_TRUE(sandbox.runToEnd(second, {QStringLiteral("/EXIT")}));
-        ASSERT_TRUE(program.waitForFinished(15000));
-        EXPECT_EQ(program.exitCode(), 0);
+        EXPECT_TRUE(sandbox.runToEnd(second, {QStringLiteral("/EXIT")}));
+        EXPECT_TRUE(program.waitForFinished(15000));
+        const QByteArray errors = program.readAllStandardError();
+        EXPECT_EQ(program.exitCode(), 0) << errors.toStdString();
         EXPECT_TRUE(sandbox.logMessages().contains(QStringLiteral("SWL halts.")));
+        return errors;
     }
 
     BackupSandbox sandbox;
@@ -220,8 +249,7 @@ TEST_F(DesktopTest, TheWindowShowsAndTheTrayIconRegisters) {
         << program.readAllStandardError().toStdString();
     EXPECT_TRUE(waitUntil([&] { return desktop->showsWindow(QStringLiteral("Stowline")); }));
     EXPECT_TRUE(waitUntil([&] { return desktop->trayItemRegistered(); }));
-    exitProgram();
-    EXPECT_FALSE(program.readAllStandardError().contains("no notification area"));
+    EXPECT_FALSE(exitProgram().contains("no notification area"));
 }
 
 TEST_F(DesktopTest, StartedHiddenTheWindowWaitsForShow) {
@@ -245,8 +273,7 @@ TEST_F(DesktopTest, WithoutANotificationAreaTheProgramSaysSoOnceAndGoesOn) {
     EXPECT_TRUE(waitUntil([&] { return desktop->showsWindow(QStringLiteral("Stowline")); }));
     QProcess second;
     ASSERT_TRUE(sandbox.runToEnd(second, {QStringLiteral("/SHOWICON")}));
-    exitProgram();
-    EXPECT_EQ(program.readAllStandardError().count("no notification area"), 1);
+    EXPECT_EQ(exitProgram().count("no notification area"), 1);
 }
 
 // Key presses that go through the X server as a person's would: the window takes the
@@ -284,7 +311,14 @@ TEST_F(DesktopTest, PresetCreatedInTheEditorRunsWithItsLists) {
     junk.write("throw me away\n");
     junk.close();
     QDir().mkpath(sandbox.destination());
-    desktop->startProgram(sandbox, program);
+    // The leak check at exit is off here. Once the preset editor has been shown on a real X
+    // display, now and then (about one run in six) LeakSanitizer reports the 26-byte text
+    // "Auto" of the editor's volume list: the message table made it and the combo box was
+    // given it, and some reference inside Qt outlives every object of ours (the editor is
+    // gone before the backup runs; showing it and pressing Escape is enough). One such
+    // reference was traced to Qt's X11 primary selection. The widget tests check the
+    // editor's own memory with the leak check on.
+    desktop->startProgram(sandbox, program, {}, Desktop::LeakCheck::Off);
     ASSERT_TRUE(sandbox.waitForLogLine(QStringLiteral("SWL is ready now.")));
     QString main;
     ASSERT_TRUE(waitUntil([&] {
@@ -301,12 +335,9 @@ TEST_F(DesktopTest, PresetCreatedInTheEditorRunsWithItsLists) {
             {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("30"), text});
     };
     ASSERT_TRUE(desktop->xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), main}));
-    ASSERT_TRUE(keys({QStringLiteral("Insert")}));
-    QString editor;
-    ASSERT_TRUE(waitUntil([&] {
-        editor = desktop->windowId(QStringLiteral("Preset"));
-        return !editor.isEmpty();
-    }));
+    const QString editor =
+        desktop->pressUntilShown(QStringLiteral("Insert"), QStringLiteral("Preset"));
+    ASSERT_FALSE(editor.isEmpty());
     // A click into the window gives it the pointer's focus as well.
     ASSERT_TRUE(desktop->xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), editor,
                                   QStringLiteral("400"), QStringLiteral("5"),
@@ -331,6 +362,9 @@ TEST_F(DesktopTest, PresetCreatedInTheEditorRunsWithItsLists) {
     // The box that says "Preset has been added." takes Return.
     ASSERT_TRUE(waitUntil(
         [&] { return QFile::exists(sandbox.dataFolder() + QStringLiteral("/presets/Docs.pst")); }));
+    stowline::backup::tarcopt stored;
+    ASSERT_TRUE(sandbox.loadPreset(QStringLiteral("Docs"), stored));
+    EXPECT_EQ(stored.vol, QStringLiteral("None"));
     ASSERT_TRUE(keys({QStringLiteral("Return")}));
     ASSERT_TRUE(waitUntil([&] { return !desktop->showsWindow(QStringLiteral("Preset")); }));
 
@@ -364,12 +398,9 @@ TEST_F(DesktopTest, SettingsOpenWithF9AndOkStoresTheSkin) {
     }));
     ASSERT_TRUE(
         desktop->xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window}));
-    ASSERT_TRUE(desktop->xdotool({QStringLiteral("key"), QStringLiteral("F9")}));
-    QString settings;
-    ASSERT_TRUE(waitUntil([&] {
-        settings = desktop->windowId(QStringLiteral("Settings"));
-        return !settings.isEmpty();
-    }));
+    const QString settings =
+        desktop->pressUntilShown(QStringLiteral("F9"), QStringLiteral("Settings"));
+    ASSERT_FALSE(settings.isEmpty());
     const QString skinFile = sandbox.dataFolder() + QStringLiteral("/swl.ocs");
     EXPECT_FALSE(QFileInfo::exists(skinFile));
     ASSERT_TRUE(

@@ -99,12 +99,7 @@ QStringList killedAtCall(const QString& syscall, int n) {
 }
 
 QProcessEnvironment tracedEnvironment(const ProgramSandbox& sandbox) {
-    QProcessEnvironment environment = sandbox.environment();
-    QString asan = environment.value(QStringLiteral("ASAN_OPTIONS"));
-    if (!asan.isEmpty())
-        asan += QLatin1Char(':');
-    environment.insert(QStringLiteral("ASAN_OPTIONS"), asan + QStringLiteral("detect_leaks=0"));
-    return environment;
+    return withoutLeakCheck(sandbox.environment());
 }
 
 int callsOfBusiestProcess(const ProgramSandbox& sandbox, const QString& syscall,

@@ -20,6 +20,21 @@
 
 namespace stowline::e2e {
 
+namespace {
+// Calls `use` with the store of the presets in `dataFolder`, made as the program makes it.
+template <typename Use> auto withPresetStore(const QString& dataFolder, Use use) {
+    core::Folders folders;
+    folders.data = dataFolder;
+    folders.presets = dataFolder + QStringLiteral("/presets");
+    QDir().mkpath(folders.presets);
+    const core::MessageTable messages;
+    const core::SystemClock clock;
+    platform::HeadlessPrompts prompts;
+    backup::PresetStore store(folders, messages, clock, prompts);
+    return use(store);
+}
+} // namespace
+
 ProgramSandbox::ProgramSandbox() {
     for (const char* folder : {"home", "runtime", "program", "tmp"})
         QDir(root_.path()).mkpath(QLatin1String(folder));
@@ -65,10 +80,6 @@ QStringList ProgramSandbox::logMessages() const {
 
 void ProgramSandbox::addPreset(const QString& name, const QString& source,
                                const QStringList& fields) const {
-    core::Folders folders;
-    folders.data = dataFolder();
-    folders.presets = dataFolder() + QStringLiteral("/presets");
-    QDir().mkpath(folders.presets);
     backup::tarcopt preset;
     backup::SetPresetDefaults(preset);
     preset.nam = name.toLower();
@@ -80,11 +91,16 @@ void ProgramSandbox::addPreset(const QString& name, const QString& source,
         backup::assignPresetValue(preset, *backup::findPresetField(field.left(equals)),
                                   field.mid(equals + 1));
     }
-    const core::MessageTable messages;
-    const core::SystemClock clock;
-    platform::HeadlessPrompts prompts;
-    backup::PresetStore(folders, messages, clock, prompts)
-        .SavePreset(name, preset, {source}, {}, {}, {});
+    if (!withPresetStore(dataFolder(), [&](backup::PresetStore& store) {
+            return store.SavePreset(name, preset, {source}, {}, {}, {});
+        }))
+        qFatal("Cannot store the preset %s in %s", qPrintable(name), qPrintable(dataFolder()));
+}
+
+bool ProgramSandbox::loadPreset(const QString& name, backup::tarcopt& preset) const {
+    return withPresetStore(dataFolder(), [&](const backup::PresetStore& store) {
+        return store.LoadPreset(name, preset);
+    });
 }
 
 bool ProgramSandbox::runToEnd(QProcess& process, const QStringList& arguments,
@@ -129,6 +145,14 @@ void BackupSandbox::changeOptions(const std::function<void(core::topt&)>& change
     change(options);
     if (!core::SaveOptions(options, dataFolder()))
         qFatal("Cannot store the options in %s", qPrintable(dataFolder()));
+}
+
+QProcessEnvironment withoutLeakCheck(QProcessEnvironment environment) {
+    QString asan = environment.value(QStringLiteral("ASAN_OPTIONS"));
+    if (!asan.isEmpty())
+        asan += QLatin1Char(':');
+    environment.insert(QStringLiteral("ASAN_OPTIONS"), asan + QStringLiteral("detect_leaks=0"));
+    return environment;
 }
 
 } // namespace stowline::e2e

@@ -9,6 +9,9 @@
 namespace stowline::core {
 struct topt;
 }
+namespace stowline::backup {
+struct tarcopt;
+}
 
 namespace stowline::e2e {
 
@@ -36,6 +39,8 @@ public:
     // A preset with the folder task: `source` archived into destination().
     void addPreset(const QString& name, const QString& source,
                    const QStringList& fields = {}) const;
+    // Reads the preset file of `name` as the program does; false when it cannot be read.
+    bool loadPreset(const QString& name, backup::tarcopt& preset) const;
     QString destination() const { return root_.filePath(QStringLiteral("dest")); }
     // Runs the program to its end; false when it did not end within `timeoutMs`.
     bool runToEnd(QProcess& process, const QStringList& arguments, int timeoutMs = 30000) const;
@@ -57,5 +62,10 @@ public:
     // Loads swl.opt, lets `change` edit it and stores it again.
     void changeOptions(const std::function<void(core::topt&)>& change) const;
 };
+
+// `environment` with the sanitizer build's leak check at exit turned off: for programs run
+// under ptrace, where LeakSanitizer cannot work, and where a library is known to keep
+// memory of ours past exit now and then.
+QProcessEnvironment withoutLeakCheck(QProcessEnvironment environment);
 
 } // namespace stowline::e2e
